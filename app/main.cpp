@@ -1,0 +1,2 @@
+// Placeholder entry point; the command-line front end replaces it.
+int main() { return 0; }
