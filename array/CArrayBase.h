@@ -1,0 +1,22 @@
+// The storage view shared by the one- and two-dimensional arrays: how many
+// elements there are and where the first one lies, in storage order.
+#pragma once
+
+#include <cstdint>
+
+template <class T>
+class CArrayBase {
+public:
+    std::int32_t elementCount() const { return elementCount_; }
+    T* elements() { return elements_; }
+    const T* elements() const { return elements_; }
+
+protected:
+    CArrayBase() = default;
+    ~CArrayBase() = default;
+    CArrayBase(const CArrayBase&) = delete;
+    CArrayBase& operator=(const CArrayBase&) = delete;
+
+    std::int32_t elementCount_ = 0;
+    T* elements_ = nullptr;
+};
