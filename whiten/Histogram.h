@@ -1,0 +1,17 @@
+// The 512-bin histogram the tone curve finds the paper level in.
+#pragma once
+
+#include <vector>
+
+#include "array/CArrayBase.h"
+
+inline constexpr int kHistogramBins = 512;
+inline constexpr int kHistogramClearedBins = 3;
+
+// Counts the elements into 512 bins of `binWidth` starting at `origin`, then sets
+// the three most populated bins to 0 (among equal counts the lower index is
+// cleared first). Values below bin 1, NaN and -inf count in bin 0; values at or
+// beyond bin 511, +inf included, count in bin 511. `cleared`, when given,
+// receives the cleared bins in the order they were cleared.
+std::vector<int> Histogram(const CArrayBase<float>& plane, float origin, float binWidth,
+                           std::vector<int>* cleared = nullptr);
