@@ -1,2 +1,28 @@
-// Placeholder entry point; the command-line front end replaces it.
-int main() { return 0; }
+// The whiten command: whitens the paper of scanned 24-bit bitmap pages.
+#include "app/Entry.h"
+#include "app/ProcessFile.h"
+#include "app/UsageText.h"
+#include "platform/Console.h"
+#include "platform/Sleep.h"
+
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+int main(int argc, char* argv[]) {
+    try {
+        // Line by line, so that progress shows while the run pauses or works on
+        // later pages, also when the output goes to a pipe or a log file.
+        std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+        const EntryServices services{
+            ProcessFile,
+            platform::SleepMilliseconds,
+            std::cout,
+            std::cerr,
+            platform::ConsoleExpectsUtf8() ? UsageTextUtf8() : UsageTextCp932(),
+        };
+        return RunEntry(argc, argv, services);
+    } catch (...) {
+        return ReportEscapedError(std::current_exception(), std::cerr);
+    }
+}

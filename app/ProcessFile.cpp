@@ -1,0 +1,73 @@
+#include "app/ProcessFile.h"
+
+#include "image/BmpFileBroken.h"
+#include "image/CBmp24.h"
+#include "platform/Path.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// ".bmp" in any letter case; ASCII only, independent of the locale.
+bool IsBmpExtension(const std::string& extension) {
+    static const char kBmp[] = ".bmp";
+    if (extension.size() != 4) return false;
+    for (std::size_t i = 0; i < 4; ++i) {
+        char c = extension[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kBmp[i]) return false;
+    }
+    return true;
+}
+
+// Until the gray conversion exists the page goes out as a plain 24-bit copy of
+// itself: fresh 54-byte headers, so that pages read from a larger header or
+// stored top-down come out as standard bottom-up files.
+void CopyToPlainBitmap(CBmp24_<0>& output, const CBmp24_<0>& input) {
+    output.Create(input.Width(), input.Height());
+    const std::size_t pixelRowBytes = 3 * static_cast<std::size_t>(input.Width());
+    for (std::int32_t y = 0; y < input.Height(); ++y) {
+        std::memcpy(output.Row(y), input.Row(y), pixelRowBytes);
+    }
+}
+
+}  // namespace
+
+int ProcessFile(const std::string& path) {
+    if (!IsBmpExtension(platform::PathExtension(path))) return kJobRefused;
+
+    const std::string strSourceFolder = platform::PathFolder(path);
+    const std::string strTargetFileName = platform::PathFileName(path);
+    const std::string strTargetFolder = platform::PathJoin(strSourceFolder, "Result");
+    platform::MakeFolders(strTargetFolder);
+    std::printf("strTargetFolder = %s, strTargetFileName = %s\n", strTargetFolder.c_str(),
+                strTargetFileName.c_str());
+    if (!platform::IsFolder(strTargetFolder)) {
+        std::printf("TargetPath %s is NOT exist\n", strTargetFolder.c_str());
+        return kJobNoTargetFolder;
+    }
+
+    auto input = std::make_unique<CBmp24_<0>>();
+    try {
+        if (!input->IsThisType(path)) {
+            std::printf("File type is NOT Bmp24!\n");
+            return kJobRefused;
+        }
+        input->Load(path);
+    } catch (const BmpFileBroken& broken) {
+        std::printf("File is broken: %s\n", broken.what());
+        return kJobRefused;
+    }
+
+    // The page's road: loaded image → gray plane → whitened plane → output image.
+    // The input image is released as soon as the next stage holds the page.
+    CBmp24_<0> output(CBmp24_<0>::empty);
+    CopyToPlainBitmap(output, *input);
+    input.reset();
+
+    const std::string strOutputPath = platform::PathJoin(strTargetFolder, strTargetFileName);
+    output.Save(strOutputPath);
+    return kJobDone;
+}

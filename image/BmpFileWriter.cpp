@@ -1,0 +1,39 @@
+#include "image/BmpFileWriter.h"
+
+#include <cstdio>
+
+namespace {
+
+BmpFileWriter standardWriter;
+BmpFileWriter* currentWriter = &standardWriter;
+
+}  // namespace
+
+std::FILE* BmpFileWriter::CreateNew(const std::string& path) {
+    return std::fopen(path.c_str(), "wbx");  // "x": fail rather than reuse an existing file
+}
+
+bool BmpFileWriter::Write(std::FILE* file, const void* data, std::size_t size) {
+    return size == 0 || std::fwrite(data, 1, size, file) == size;
+}
+
+bool BmpFileWriter::Close(std::FILE* file) {
+    const bool clean = std::fflush(file) == 0 && std::ferror(file) == 0;
+    return std::fclose(file) == 0 && clean;
+}
+
+bool BmpFileWriter::Replace(const std::string& from, const std::string& to) {
+    // POSIX rename replaces the target atomically. A Windows build needs
+    // MoveFileEx with MOVEFILE_REPLACE_EXISTING here.
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void BmpFileWriter::Remove(const std::string& path) { std::remove(path.c_str()); }
+
+BmpFileWriter& CurrentBmpFileWriter() { return *currentWriter; }
+
+ScopedBmpFileWriter::ScopedBmpFileWriter(BmpFileWriter& writer) : previous_(currentWriter) {
+    currentWriter = &writer;
+}
+
+ScopedBmpFileWriter::~ScopedBmpFileWriter() { currentWriter = previous_; }

@@ -1,0 +1,40 @@
+#include "image/BmpLayout.h"
+
+#include "image/BmpFields.h"
+#include "image/BmpFileBroken.h"
+
+namespace bmp {
+
+PixelLayout CheckLayout(const std::uint8_t* headers, std::uint64_t fileSize) {
+    if (fileSize < kHeadersSize) throw BmpFileBroken("file is shorter than its headers");
+    const std::uint8_t* info = headers + kFileHeaderSize;
+
+    // 64-bit from here on: a negative biHeight of -2^31 must not be negated in 32 bits.
+    const std::int64_t width = GetI32(info + kBiWidth);
+    std::int64_t height = GetI32(info + kBiHeight);
+    if (width <= 0 || height == 0) throw BmpFileBroken("width or height is not positive");
+    const bool topDown = height < 0;
+    if (topDown) height = -height;
+    if (!SizeWithinLimits(width, height)) throw BmpFileBroken("image is too large");
+
+    PixelLayout layout;
+    layout.width = static_cast<std::int32_t>(width);
+    layout.height = static_cast<std::int32_t>(height);
+    layout.topDown = topDown;
+    layout.bytesPerPixel = GetU16(info + kBiBitCount) == 32 ? 4 : 3;
+    layout.rowBytes = static_cast<std::int32_t>(RowBytes24(width));
+    layout.fileRowBytes = layout.bytesPerPixel == 4 ? static_cast<std::uint64_t>(4 * width)
+                                                    : static_cast<std::uint64_t>(layout.rowBytes);
+    layout.pixelBytes = static_cast<std::uint64_t>(layout.rowBytes) * static_cast<std::uint64_t>(height);
+
+    // Larger headers and colour tables put the rows further on; an offset inside
+    // the 54 header bytes cannot be meant and the rows are taken to follow them.
+    const std::uint64_t offBits = GetU32(headers + kBfOffBits);
+    layout.dataOffset = offBits > kHeadersSize ? offBits : kHeadersSize;
+    if (layout.dataOffset > fileSize) throw BmpFileBroken("pixel data offset is beyond the end of the file");
+    const std::uint64_t dataBytes = layout.fileRowBytes * static_cast<std::uint64_t>(height);
+    if (dataBytes > fileSize - layout.dataOffset) throw BmpFileBroken("pixel data is truncated");
+    return layout;
+}
+
+}  // namespace bmp

@@ -1,0 +1,233 @@
+#include "image/CBmp24.h"
+
+#include "image/BmpFields.h"
+#include "image/BmpFileBroken.h"
+#include "image/BmpFileWriter.h"
+#include "image/BmpLayout.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using InputFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a regular file for binary reading and tells its size. Folders and other
+// non-files count as "can't open", as they do on platforms whose open refuses them.
+InputFile OpenForReading(const std::string& path, std::uint64_t& size) {
+    InputFile file(std::fopen(path.c_str(), "rb"));
+    if (!file) return nullptr;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) || error) return nullptr;
+    size = std::filesystem::file_size(path, error);
+    if (error) return nullptr;
+    return file;
+}
+
+// Reads exactly `size` bytes. A file that ends early is broken (it changed since its
+// size was taken, or the size check missed); a failing device is a read error.
+void ReadExactly(std::FILE* file, void* into, std::size_t size, const std::string& readError) {
+    if (size == 0 || std::fread(into, 1, size, file) == size) return;
+    if (std::ferror(file)) throw readError;
+    throw BmpFileBroken("pixel data is truncated");
+}
+
+void ReadHeaders(std::FILE* file, std::uint64_t fileSize, std::uint8_t* headers,
+                 const std::string& readError) {
+    if (fileSize < bmp::kHeadersSize) throw BmpFileBroken("file is shorter than its headers");
+    ReadExactly(file, headers, bmp::kHeadersSize, readError);
+}
+
+void SkipTo(std::FILE* file, std::uint64_t offset, const std::string& readError) {
+    if (offset == bmp::kHeadersSize) return;
+    // Offsets come from a 32-bit field; on platforms with a 32-bit long the
+    // seek is made in steps.
+    if (std::fseek(file, 0, SEEK_SET) != 0) throw readError;
+    while (offset > 0) {
+        const std::uint64_t step = offset > 0x40000000u ? 0x40000000u : offset;
+        if (std::fseek(file, static_cast<long>(step), SEEK_CUR) != 0) throw readError;
+        offset -= step;
+    }
+}
+
+// A name for the file Save writes before renaming it; unique enough that
+// exclusive creation rarely has to retry.
+std::string TemporaryPathFor(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    const auto ticks = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".part-%llx-%x", ticks, counter++);
+    return path + suffix;
+}
+
+}  // namespace
+
+template <int N>
+CBmp24_<N>::CBmp24_() {
+    width = 1;
+    rowBytes = 4;
+    height = 1;
+    pixels = std::make_unique<std::uint8_t[]>(4);
+    SetFreshHeaders();
+}
+
+template <int N>
+CBmp24_<N>::CBmp24_(EmptyTag) {}
+
+// Headers of a plain 24-bit image of the current width, rowBytes and height.
+template <int N>
+void CBmp24_<N>::SetFreshHeaders() {
+    auto file = std::make_unique<std::uint8_t[]>(bmp::kFileHeaderSize);
+    bmp::PutU16(file.get() + bmp::kBfType, bmp::kTypeBM);
+    bmp::PutU16(file.get() + bmp::kBfReserved1, 0);
+    bmp::PutU16(file.get() + bmp::kBfReserved2, 0);
+    bmp::PutU32(file.get() + bmp::kBfOffBits, bmp::kHeadersSize);
+    // Within the size limits this is below 2^32 (at most about 3.2e9).
+    bmp::PutU32(file.get() + bmp::kBfSize,
+                static_cast<std::uint32_t>(static_cast<std::uint64_t>(height) * static_cast<std::uint64_t>(rowBytes) +
+                                           bmp::kHeadersSize));
+
+    auto info = std::make_unique<std::uint8_t[]>(bmp::kInfoHeaderSize);  // zeroed: the six 0 fields
+    bmp::PutU32(info.get() + bmp::kBiSize, bmp::kInfoHeaderSize);
+    bmp::PutI32(info.get() + bmp::kBiWidth, width);
+    bmp::PutI32(info.get() + bmp::kBiHeight, height);
+    bmp::PutU16(info.get() + bmp::kBiPlanes, 1);
+    bmp::PutU16(info.get() + bmp::kBiBitCount, 24);
+
+    fileHeader = std::move(file);
+    infoHeader = std::move(info);
+}
+
+template <int N>
+void CBmp24_<N>::Create(std::int32_t newWidth, std::int32_t newHeight) {
+    if (!bmp::SizeWithinLimits(newWidth, newHeight)) throw std::string("CBmp24_::Create : image size error!");
+    const std::int64_t newRowBytes = bmp::RowBytes24(newWidth);
+    auto block = std::make_unique<std::uint8_t[]>(
+        static_cast<std::size_t>(newRowBytes) * static_cast<std::size_t>(newHeight));
+    width = newWidth;
+    rowBytes = static_cast<std::int32_t>(newRowBytes);
+    height = newHeight;
+    pixels = std::move(block);
+    SetFreshHeaders();
+}
+
+template <int N>
+void CBmp24_<N>::Release() {
+    infoHeader.reset();
+    fileHeader.reset();
+    pixels.reset();
+    width = rowBytes = height = 0;
+}
+
+template <int N>
+bool CBmp24_<N>::IsThisType(const std::string& path) {
+    std::uint64_t fileSize = 0;
+    const InputFile file = OpenForReading(path, fileSize);
+    if (!file) throw "CBmp24_::IsThisType : can't open " + path;
+    std::uint8_t headers[bmp::kHeadersSize];
+    ReadHeaders(file.get(), fileSize, headers, "CBmp24_::IsThisType : can't read " + path);
+
+    if (!fileHeader) fileHeader = std::make_unique<std::uint8_t[]>(bmp::kFileHeaderSize);
+    if (!infoHeader) infoHeader = std::make_unique<std::uint8_t[]>(bmp::kInfoHeaderSize);
+    std::memcpy(fileHeader.get(), headers, bmp::kFileHeaderSize);
+    std::memcpy(infoHeader.get(), headers + bmp::kFileHeaderSize, bmp::kInfoHeaderSize);
+    return bmp::GetU16(infoHeader.get() + bmp::kBiBitCount) == 24;
+}
+
+template <int N>
+CBmp24_<N>& CBmp24_<N>::Load(const std::string& path) {
+    // Default headers and no pixel block until the file has been read in full.
+    pixels.reset();
+    width = 1;
+    rowBytes = 4;
+    height = 1;
+    SetFreshHeaders();
+
+    std::uint64_t fileSize = 0;
+    const InputFile file = OpenForReading(path, fileSize);
+    if (!file) throw "CBmp24_::Load : can't open " + path;
+    const std::string readError = "CBmp24_::Load : can't read " + path;
+    std::uint8_t headers[bmp::kHeadersSize];
+    ReadHeaders(file.get(), fileSize, headers, readError);
+
+    const bmp::PixelLayout layout = bmp::CheckLayout(headers, fileSize);
+    auto block = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(layout.pixelBytes));
+    const std::size_t memoryRowBytes = static_cast<std::size_t>(layout.rowBytes);
+    SkipTo(file.get(), layout.dataOffset, readError);
+
+    if (layout.bytesPerPixel == 3 && !layout.topDown) {
+        ReadExactly(file.get(), block.get(), static_cast<std::size_t>(layout.pixelBytes), readError);
+    } else {
+        std::vector<std::uint8_t> fileRow(layout.bytesPerPixel == 4 ? static_cast<std::size_t>(layout.fileRowBytes) : 0);
+        const std::size_t pixelRowBytes = 3 * static_cast<std::size_t>(layout.width);
+        for (std::int32_t i = 0; i < layout.height; ++i) {
+            const std::int32_t y = layout.topDown ? layout.height - 1 - i : i;
+            std::uint8_t* row = block.get() + static_cast<std::size_t>(y) * memoryRowBytes;
+            if (layout.bytesPerPixel == 3) {
+                ReadExactly(file.get(), row, memoryRowBytes, readError);
+                continue;
+            }
+            ReadExactly(file.get(), fileRow.data(), fileRow.size(), readError);
+            for (std::int32_t x = 0; x < layout.width; ++x) {
+                std::memcpy(row + 3 * static_cast<std::size_t>(x), fileRow.data() + 4 * static_cast<std::size_t>(x), 3);
+            }
+            std::memset(row + pixelRowBytes, 0, memoryRowBytes - pixelRowBytes);
+        }
+    }
+
+    // The headers now describe what memory holds: 24-bit rows, bottom line first.
+    std::memcpy(fileHeader.get(), headers, bmp::kFileHeaderSize);
+    std::memcpy(infoHeader.get(), headers + bmp::kFileHeaderSize, bmp::kInfoHeaderSize);
+    if (layout.bytesPerPixel == 4) bmp::PutU16(infoHeader.get() + bmp::kBiBitCount, 24);
+    if (layout.topDown) bmp::PutI32(infoHeader.get() + bmp::kBiHeight, layout.height);
+    width = layout.width;
+    rowBytes = layout.rowBytes;
+    height = layout.height;
+    pixels = std::move(block);
+    return *this;
+}
+
+template <int N>
+void CBmp24_<N>::Save(const std::string& path) {
+    const std::string failure = "CBmp24_::Save : can't write " + path;
+    if (!fileHeader || !infoHeader || !pixels) throw failure;
+    bmp::PutU32(infoHeader.get() + bmp::kBiXPelsPerMeter, 0);
+    bmp::PutU32(infoHeader.get() + bmp::kBiYPelsPerMeter, 0);
+
+    BmpFileWriter& writer = CurrentBmpFileWriter();
+    std::string temporary;
+    std::FILE* file = nullptr;
+    for (int attempt = 0; attempt < 16 && file == nullptr; ++attempt) {
+        temporary = TemporaryPathFor(path);
+        errno = 0;
+        file = writer.CreateNew(temporary);
+        if (file == nullptr && errno != EEXIST) break;
+    }
+    if (file == nullptr) throw failure;
+
+    bool written = writer.Write(file, fileHeader.get(), bmp::kFileHeaderSize) &&
+                   writer.Write(file, infoHeader.get(), bmp::kInfoHeaderSize);
+    const std::size_t pixelRowBytes = 3 * static_cast<std::size_t>(width);
+    const std::size_t padding = static_cast<std::size_t>(rowBytes) - pixelRowBytes;
+    static const std::uint8_t zeros[4] = {0, 0, 0, 0};
+    for (std::int32_t y = 0; written && y < height; ++y) {
+        written = writer.Write(file, Row(y), pixelRowBytes) && writer.Write(file, zeros, padding);
+    }
+    const bool closed = writer.Close(file);
+    if (!written || !closed || !writer.Replace(temporary, path)) {
+        writer.Remove(temporary);
+        throw failure;
+    }
+}
+
+template class CBmp24_<0>;

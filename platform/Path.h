@@ -1,0 +1,32 @@
+// Path operations of the per-file job on 8-bit path strings, with the platform's
+// own separator. Each platform provides one implementation of this header.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Extension of the last path component, its "." included; empty when that
+// component has no ".".
+std::string PathExtension(const std::string& path);
+
+// Folder part: the path without its last component and the separator before it.
+// A bare name gives the current folder "."; a name directly under the root gives
+// the root itself.
+std::string PathFolder(const std::string& path);
+
+// Last path component: everything after the last separator.
+std::string PathFileName(const std::string& path);
+
+// folder, separator, name; a folder that already ends in a separator (the root)
+// gets no second one.
+std::string PathJoin(const std::string& folder, const std::string& name);
+
+// Creates every folder along the path that does not exist yet. True when the path
+// names a folder afterwards; callers that care check with IsFolder anyway.
+bool MakeFolders(const std::string& path);
+
+// True exactly when the path names an existing folder (links followed).
+bool IsFolder(const std::string& path);
+
+}  // namespace platform

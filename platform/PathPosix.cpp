@@ -1,0 +1,62 @@
+// POSIX path operations: '/' is the only separator. No length limit of our own;
+// the operating system's limits on a single path still apply.
+#if !defined(_WIN32)
+
+#include "platform/Path.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace platform {
+
+namespace {
+
+constexpr char kSeparator = '/';
+
+std::string::size_type LastComponentStart(const std::string& path) {
+    const auto slash = path.rfind(kSeparator);
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+}  // namespace
+
+std::string PathExtension(const std::string& path) {
+    const auto start = LastComponentStart(path);
+    const auto dot = path.rfind('.');
+    if (dot == std::string::npos || dot < start) return std::string();
+    return path.substr(dot);
+}
+
+std::string PathFolder(const std::string& path) {
+    const auto start = LastComponentStart(path);
+    if (start == 0) return ".";
+    // Drop the separator before the name and any doubled ones before it ("a//b").
+    auto end = start - 1;
+    while (end > 0 && path[end - 1] == kSeparator) --end;
+    if (end == 0) return std::string(1, kSeparator);
+    return path.substr(0, end);
+}
+
+std::string PathFileName(const std::string& path) {
+    return path.substr(LastComponentStart(path));
+}
+
+std::string PathJoin(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == kSeparator) return folder + name;
+    return folder + kSeparator + name;
+}
+
+bool MakeFolders(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::create_directories(path, ignored);
+    return IsFolder(path);
+}
+
+bool IsFolder(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::is_directory(path, ignored);
+}
+
+}  // namespace platform
+
+#endif
