@@ -14,9 +14,11 @@ constexpr std::int64_t Extent(std::int32_t first, std::int32_t last) {
 }
 
 // Element count of a width x height plane, or -1 when either extent is negative
-// or the count does not fit `limit`.
+// or beyond the signed 32-bit range (pitch and row count are held in 32 bits,
+// even for an empty plane), or the count does not fit `limit`.
 constexpr std::int64_t CheckedCount(std::int64_t width, std::int64_t height, std::int64_t limit) {
-    if (width < 0 || height < 0) return -1;
+    constexpr std::int64_t maxExtent = std::numeric_limits<std::int32_t>::max();
+    if (width < 0 || height < 0 || width > maxExtent || height > maxExtent) return -1;
     if (width != 0 && height > limit / width) return -1;
     return width * height;
 }

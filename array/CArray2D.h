@@ -18,6 +18,7 @@
 
 #include "array/ArraySize.h"
 #include "array/CArrayBase.h"
+#include "array/MirrorIndex.h"
 #include "array/ReframeMode.h"
 
 template <class T, class A = std::allocator<T>>
@@ -41,11 +42,14 @@ public:
     // Deep copy: the source's bounds and every element; the outside value is not taken over.
     CArray2D(const CArray2D& source) {
         Resize(source.xFirst_, source.xLast_, source.yFirst_, source.yLast_);
-        for (std::int32_t y = yFirst_; y <= yLast_; ++y)
-            std::memmove(Row(y), source.Row(y), static_cast<std::size_t>(pitch_) * sizeof(T));
+        // Same bounds, same gapless row-major layout: the rows form one block.
+        if (this->elementCount_ > 0)
+            std::memcpy(this->elements_, source.elements_,
+                        static_cast<std::size_t>(this->elementCount_) * sizeof(T));
     }
 
-    // Takes over the source's storage; the source is left empty (no elements).
+    // Takes over the source's storage (used to return planes by value); the
+    // source is left empty (no elements).
     CArray2D(CArray2D&& source) noexcept
         : xFirst_(source.xFirst_), xLast_(source.xLast_), yFirst_(source.yFirst_), yLast_(source.yLast_),
           pitch_(source.pitch_), slack_(source.slack_), block_(source.block_),
@@ -131,11 +135,16 @@ public:
         MatchBounds(other.xFirst(), other.xLast(), other.yFirst(), other.yLast());
     }
 
-    // New bounds with their content chosen by `mode` (see ReframeMode); returns the plane.
+    // New bounds with their content chosen by `mode` (see ReframeMode); a mode
+    // outside Zero .. Bare does nothing. Keep and Mirror do nothing when the
+    // bounds do not change. Mirror of a plane with an empty axis throws a
+    // std::string. Returns the plane.
     CArray2D& Reframe(std::int32_t xFirst, std::int32_t xLast, std::int32_t yFirst, std::int32_t yLast,
                       ReframeMode mode);
 
 private:
+    void MirrorFrom(const CArray2D& old);
+
     std::ptrdiff_t Offset(std::int32_t x, std::int32_t y) const {
         return origin_ + x + static_cast<std::ptrdiff_t>(y) * pitch_;
     }
@@ -230,9 +239,14 @@ void CopyOverlap(CArray2D<T, A>& destination, const CArray2D<T, A>& source) {
     const std::int32_t xHi = std::min(destination.xLast(), source.xLast());
     const std::int32_t yLo = std::max(destination.yFirst(), source.yFirst());
     const std::int32_t yHi = std::min(destination.yLast(), source.yLast());
-    if (xLo > xHi) return;
+    if (xLo > xHi || yLo > yHi) return;
     const std::size_t bytes = static_cast<std::size_t>(static_cast<std::int64_t>(xHi) - xLo + 1) * sizeof(T);
-    for (std::int32_t y = yLo; y <= yHi; ++y) std::memmove(&destination(xLo, y), &source(xLo, y), bytes);
+    // Counted loop: yHi may be the largest 32-bit index.
+    const std::int64_t rows = static_cast<std::int64_t>(yHi) - yLo + 1;
+    for (std::int64_t i = 0; i < rows; ++i) {
+        const std::int32_t y = static_cast<std::int32_t>(yLo + i);
+        std::memmove(&destination(xLo, y), &source(xLo, y), bytes);
+    }
 }
 
 // A plane with the other's bounds, every element zero.
@@ -257,4 +271,55 @@ inline CArray2D<float> RealPart(const CArray2D<std::complex<float>>& source) {
     float* to = result.elements();
     for (std::int32_t i = 0; i < source.elementCount(); ++i) to[i] = from[i].real();
     return result;
+}
+
+template <class T, class A>
+CArray2D<T, A>& CArray2D<T, A>::Reframe(std::int32_t xFirst, std::int32_t xLast, std::int32_t yFirst,
+                                        std::int32_t yLast, ReframeMode mode) {
+    const bool sameBounds = xFirst == xFirst_ && xLast == xLast_ && yFirst == yFirst_ && yLast == yLast_;
+    switch (mode) {
+    case ReframeMode::Zero:
+        Resize(xFirst, xLast, yFirst, yLast);
+        Fill(T());
+        break;
+    case ReframeMode::Keep:
+        if (!sameBounds) {
+            const CArray2D old(*this);
+            Resize(xFirst, xLast, yFirst, yLast);
+            Fill(T());  // also when Resize kept the storage
+            CopyOverlap(*this, old);
+        }
+        break;
+    case ReframeMode::Mirror:
+        if (!sameBounds) {
+            if (pitch_ == 0 || Height() == 0) throw std::string("CArray2D::Reframe : cannot mirror an empty plane!");
+            const CArray2D old(*this);
+            Resize(xFirst, xLast, yFirst, yLast);
+            MirrorFrom(old);
+        }
+        break;
+    case ReframeMode::Bare:
+        Resize(xFirst, xLast, yFirst, yLast);
+        break;
+    default:
+        break;
+    }
+    return *this;
+}
+
+// Fills every element from `old` (not empty) by reflecting both indices into its
+// ranges. The y reflection is worked out once per row, the x one per element;
+// no other storage than the caller's copy is needed.
+template <class T, class A>
+void CArray2D<T, A>::MirrorFrom(const CArray2D& old) {
+    const MirrorIndex mirrorX(old.xFirst_, old.pitch_);
+    const MirrorIndex mirrorY(old.yFirst_, old.Height());
+    const std::int32_t height = Height();
+    for (std::int32_t row = 0; row < height; ++row) {
+        const std::int32_t y = yFirst_ + row;
+        const T* from = old.Row(mirrorY.Map(y));
+        T* to = Row(y);
+        for (std::int32_t column = 0; column < pitch_; ++column)
+            to[column] = from[mirrorX.Map(xFirst_ + column) - old.xFirst_];
+    }
 }

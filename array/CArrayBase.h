@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 template <class T>
 class CArrayBase {
@@ -10,6 +11,9 @@ public:
     std::int32_t elementCount() const { return elementCount_; }
     T* elements() { return elements_; }
     const T* elements() const { return elements_; }
+    // Storage owned by the base itself. The arrays allocate through their own
+    // allocator instead, so this stays null; it is released with the base.
+    const T* baseBlock() const { return baseBlock_.get(); }
 
 protected:
     CArrayBase() = default;
@@ -19,4 +23,5 @@ protected:
 
     std::int32_t elementCount_ = 0;
     T* elements_ = nullptr;
+    std::unique_ptr<T[]> baseBlock_;
 };
