@@ -24,6 +24,9 @@
 // an infinite component into NaN in the other component, as the full complex
 // product does.
 //
+// CFft1D::Transform runs the butterflies stage by stage, span h = n/2 down to 1,
+// on (x[b+j], x[b+j+h]) with twiddle entry j * (n/2)/h, then the bit-reversal
+// exchanges, then the scaling step on every element unless the scale is exactly 1.
 // The project builds with -ffp-contract=off, so no multiply-add is fused.
 #pragma once
 
