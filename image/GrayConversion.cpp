@@ -1,0 +1,55 @@
+#include "image/GrayConversion.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// The low byte of the value truncated toward zero to a signed 32-bit integer.
+// NaN, and values whose truncation lies outside the 32-bit range, stand for
+// -2^31, whose low byte is 0. The range is tested first, in double, so no
+// conversion is ever undefined.
+inline std::uint8_t GrayByte(float value) {
+    const double v = static_cast<double>(value);
+    if (!(v > -2147483649.0 && v < 2147483648.0)) return 0;  // also false for NaN
+    return static_cast<std::uint8_t>(static_cast<std::uint32_t>(static_cast<std::int32_t>(value)) & 0xFFu);
+}
+
+}  // namespace
+
+CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image) {
+    const std::int32_t width = image.Width();
+    const std::int32_t height = image.Height();
+    plane.MatchBounds(0, width - 1, 0, height - 1);
+    if (width == 0) return plane;
+    for (std::int32_t y = 0; y < height; ++y) {
+        const std::uint8_t* pixel = image.Row(y);
+        float* gray = plane.Row(y);
+        for (std::int32_t x = 0; x < width; ++x, pixel += 3) {
+            const std::uint32_t sum = static_cast<std::uint32_t>(pixel[0]) + pixel[1] + pixel[2];
+            gray[x] = static_cast<float>(sum / 3u);
+        }
+    }
+    return plane;
+}
+
+CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane) {
+    const std::int32_t width = plane.Width();
+    const std::int32_t height = plane.Height();
+    image.Release();
+    image.Create(width, height);
+    if (width == 0) return image;
+    const std::size_t padding = static_cast<std::size_t>(image.RowBytes()) - 3 * static_cast<std::size_t>(width);
+    for (std::int32_t i = 0; i < height; ++i) {
+        const float* gray = plane.Row(plane.yFirst() + i);
+        std::uint8_t* pixel = image.Row(i);
+        for (std::int32_t j = 0; j < width; ++j, pixel += 3) {
+            const std::uint8_t byte = GrayByte(gray[j]);
+            pixel[0] = byte;
+            pixel[1] = byte;
+            pixel[2] = byte;
+        }
+        std::memset(pixel, 0, padding);
+    }
+    return image;
+}
