@@ -1,0 +1,114 @@
+// End-to-end runs of the built `whiten` binary in temporary folders: usage bytes
+// per locale, a mixed argument list, a stopped run and errors that end a run.
+// Each run that processes files pauses for real, so the runs are few and each
+// checks several things.
+#include "app/UsageText.h"
+
+#include "app/test_bmp_files.h"
+#include "support/run_binary.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ReadFile;
+using testsupport::RunWhiten;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+std::string Progress(const std::string& folder, const std::string& name) {
+    return "strTargetFolder = " + folder + ", strTargetFileName = " + name + "\n";
+}
+
+TEST(WhitenBinary, UsageTextBytesFollowTheLocale) {
+    struct Case { const char* name; std::vector<std::string> env; std::vector<std::string> args; std::string_view text; };
+    const Case cases[] = {
+        {"C locale, no arguments", {"LANG=C"}, {}, UsageTextCp932()},
+        {"no locale set, lone ?", {}, {"?", "a.bmp"}, UsageTextCp932()},
+        {"UTF-8 locale, -h", {"LANG=C.UTF-8"}, {"-h", "a.bmp"}, UsageTextUtf8()},
+        {"LC_ALL overrides LANG", {"LANG=C.UTF-8", "LC_ALL=C"}, {"-x"}, UsageTextCp932()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteFile(dir / "a.bmp", testbmp::Page(3, 2));
+        const auto run = RunWhiten(c.args, dir.Path().string(), c.env);
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_EQ(run.out, std::string(c.text));
+        EXPECT_EQ(run.err, "");
+        EXPECT_FALSE(fs::exists(dir / "Result"));
+        EXPECT_LT(run.seconds, 5.0);  // no pause after the usage text
+    }
+}
+
+TEST(WhitenBinary, MixedArgumentsRunInOrderAndPauseOnce) {
+    TempDir dir;
+    fs::create_directory(dir / "sub");
+    WriteFile(dir / "a.bmp", testbmp::Page(3, 2));
+    WriteFile(dir / "notes.txt", "not a page");
+    WriteFile(dir / "gray8.bmp", testbmp::Page(3, 2, 8));
+    WriteFile(dir / "sub/b.BMP", testbmp::Page(4, 3));
+    WriteFile(dir / "broken.bmp", testbmp::Page(3, 2).substr(0, 60));
+    WriteFile(dir / "c.bmp", testbmp::Page(1, 1));
+    const auto run = RunWhiten({"a.bmp", "notes.txt", "gray8.bmp", "sub/b.BMP", "broken.bmp", "-later", "c.bmp"},
+                               dir.Path().string(), {"LANG=C"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, Progress("./Result", "a.bmp") +
+                           Progress("./Result", "gray8.bmp") + "File type is NOT Bmp24!\n" +
+                           Progress("sub/Result", "b.BMP") +
+                           Progress("./Result", "broken.bmp") + "File is broken: pixel data is truncated\n" +
+                           Progress("./Result", "c.bmp"));
+    EXPECT_EQ(ReadFile(dir / "Result/a.bmp").substr(54), testbmp::Page(3, 2).substr(54));
+    EXPECT_EQ(ReadFile(dir / "sub/Result/b.BMP").substr(54), testbmp::Page(4, 3).substr(54));
+    EXPECT_EQ(ReadFile(dir / "Result/c.bmp").size(), 58u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Result"), fs::directory_iterator()), 2);
+    EXPECT_GE(run.seconds, 5.0);  // one closing pause
+    EXPECT_LT(run.seconds, 10.0);
+}
+
+TEST(WhitenBinary, MissingResultFolderStopsTheRunAndPausesTwice) {
+    TempDir dir;
+    fs::create_directory(dir / "blocked");
+    WriteFile(dir / "blocked/Result", "a file, not a folder");
+    WriteFile(dir / "a.bmp", testbmp::Page(3, 2));
+    WriteFile(dir / "blocked/x.bmp", testbmp::Page(3, 2));
+    WriteFile(dir / "c.bmp", testbmp::Page(3, 2));
+    const auto run = RunWhiten({"a.bmp", "blocked/x.bmp", "c.bmp"}, dir.Path().string(), {"LANG=C"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, Progress("./Result", "a.bmp") + Progress("blocked/Result", "x.bmp") +
+                           "TargetPath blocked/Result is NOT exist\n");
+    EXPECT_TRUE(fs::exists(dir / "Result/a.bmp"));
+    EXPECT_FALSE(fs::exists(dir / "Result/c.bmp"));
+    EXPECT_GE(run.seconds, 10.0);  // the stop's pause and the closing one
+}
+
+TEST(WhitenBinary, ErrorsEndTheRunWithOneLineAndStatusOne) {
+    struct Case { const char* name; std::string failing; std::string line; };
+    const Case cases[] = {
+        {"input missing", "missing.bmp", "CBmp24_::IsThisType : can't open missing.bmp\n"},
+        {"output cannot be written", "b.bmp", "CBmp24_::Save : can't write ./Result/b.bmp\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteFile(dir / "a.bmp", testbmp::Page(3, 2));
+        WriteFile(dir / "b.bmp", testbmp::Page(3, 2));
+        WriteFile(dir / "c.bmp", testbmp::Page(3, 2));
+        fs::create_directories(dir / "Result/b.bmp/in-the-way");  // a folder where b's output should go
+        const auto run = RunWhiten({"a.bmp", c.failing, "c.bmp"}, dir.Path().string(), {"LANG=C"});
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(run.err, c.line);
+        EXPECT_EQ(run.out, Progress("./Result", "a.bmp") + Progress("./Result", c.failing));
+        EXPECT_TRUE(fs::exists(dir / "Result/a.bmp"));
+        EXPECT_FALSE(fs::exists(dir / "Result/c.bmp"));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Result"), fs::directory_iterator()), 2);
+        EXPECT_LT(run.seconds, 5.0);  // no closing pause
+    }
+}
+
+}  // namespace
