@@ -1,0 +1,173 @@
+// Pruned centred transform: the butterflies of the decimation-in-frequency
+// transform that can reach a wanted output from a possibly non-zero input.
+#include "fft/CPrunedFft.h"
+
+#include <algorithm>
+#include <string>
+
+#include "fft/CFft1D.h"
+#include "fft/FftArithmetic.h"
+
+namespace {
+
+constexpr int kLanes = CPrunedFft::kLanes;
+
+std::int32_t BitReverse(std::int32_t value, std::int32_t n) {
+    std::int32_t reversed = 0;
+    for (std::int32_t half = n / 2; half > 0; half /= 2, value >>= 1) reversed = 2 * reversed + (value & 1);
+    return reversed;
+}
+
+// The lanes of one butterfly, with exactly the arithmetic of FftButterfly.
+template <bool kWriteSum, bool kWriteDifference>
+inline void LaneButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr, float* __restrict ci,
+                          double tr, double ti) {
+    for (int l = 0; l < kLanes; ++l) {
+        const float xr = ar[l], xi = ai[l], yr = cr[l], yi = ci[l];
+        const float dr = xr - yr;
+        const float di = xi - yi;
+        if (kWriteSum) {
+            ar[l] = xr + yr;
+            ai[l] = xi + yi;
+        }
+        if (kWriteDifference) {
+            cr[l] = static_cast<float>(static_cast<double>(dr) * tr - static_cast<double>(di) * ti);
+            ci[l] = static_cast<float>(static_cast<double>(dr) * ti + static_cast<double>(di) * tr);
+        }
+    }
+}
+
+#if defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
+#define WHITEN_LANE_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define WHITEN_LANE_CLONES
+#endif
+
+// Wider vectors change how many lanes one instruction handles, never the
+// operations a lane sees, so every clone gives the same bits.
+WHITEN_LANE_CLONES
+void RunOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count, const std::complex<float>* twiddles) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const CPrunedFftOp& op = ops[i];
+        float* ar = re + static_cast<std::ptrdiff_t>(op.a) * kLanes;
+        float* ai = im + static_cast<std::ptrdiff_t>(op.a) * kLanes;
+        float* cr = re + static_cast<std::ptrdiff_t>(op.c) * kLanes;
+        float* ci = im + static_cast<std::ptrdiff_t>(op.c) * kLanes;
+        const double tr = static_cast<double>(twiddles[op.twiddle].real());
+        const double ti = static_cast<double>(twiddles[op.twiddle].imag());
+        switch (op.results) {
+            case 1:
+                LaneButterfly<true, false>(ar, ai, cr, ci, tr, ti);
+                break;
+            case 2:
+                LaneButterfly<false, true>(ar, ai, cr, ci, tr, ti);
+                break;
+            default:
+                LaneButterfly<true, true>(ar, ai, cr, ci, tr, ti);
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+CPrunedFft::Block::Block(const CPrunedFft& plan)
+    : n_(plan.length()),
+      re_(static_cast<std::size_t>(plan.length()) * kLanes, 0.0f),
+      im_(static_cast<std::size_t>(plan.length()) * kLanes, 0.0f) {}
+
+CPrunedFft::CPrunedFft(std::int32_t n, float scale, std::int32_t fftType, const std::vector<std::int32_t>& inputs,
+                       const std::vector<std::int32_t>& outputs)
+    : n_(n), scale_(scale) {
+    const CFft1D engine(n, scale, fftType);  // checks the length and type, and gives the twiddles
+    twiddles_.assign(engine.sinusoidTable(), engine.sinusoidTable() + n / 2);
+
+    const auto size = static_cast<std::size_t>(n);
+    std::vector<std::int32_t> spans;
+    for (std::int32_t h = n / 2; h > 0; h /= 2) spans.push_back(h);
+
+    // live[s][p]: position p may be non-zero on entry to stage s (s = spans.size(): after the last).
+    std::vector<std::vector<char>> live(spans.size() + 1, std::vector<char>(size, 0));
+    for (std::int32_t i : inputs) {
+        if (i < -(n / 2) || i > (n - 1) / 2) throw std::string("CPrunedFft : input index outside the transform!");
+        live[0][static_cast<std::size_t>(Position(i))] = 1;
+    }
+    for (std::size_t s = 0; s < spans.size(); ++s) {
+        const std::int32_t h = spans[s];
+        for (std::int32_t base = 0; base < n; base += 2 * h) {
+            for (std::int32_t j = 0; j < h; ++j) {
+                const auto p = static_cast<std::size_t>(base + j), q = p + static_cast<std::size_t>(h);
+                live[s + 1][p] = live[s + 1][q] = static_cast<char>(live[s][p] || live[s][q]);
+            }
+        }
+    }
+
+    // The full transform leaves natural frequency k at position BitReverse(k).
+    outputPosition_.resize(size);
+    for (std::int32_t k = 0; k < n; ++k) outputPosition_[static_cast<std::size_t>(k)] = BitReverse(k, n);
+
+    std::vector<char> needed(size, 0);  // wanted on exit from the stage being planned
+    std::vector<char> zeroRead(size, 0);
+    for (std::int32_t k : outputs) {
+        if (k < -(n / 2) || k > (n - 1) / 2) throw std::string("CPrunedFft : output index outside the transform!");
+        const auto p = static_cast<std::size_t>(outputPosition_[static_cast<std::size_t>(Position(k))]);
+        needed[p] = 1;
+        if (!live[spans.size()][p]) zeroRead[p] = 1;
+    }
+
+    // Walk the stages backwards: a butterfly is kept when one of its outputs is
+    // wanted and may be non-zero; it then needs both its inputs.
+    std::vector<std::vector<Op>> stageOps(spans.size());
+    for (std::size_t s = spans.size(); s-- > 0;) {
+        const std::int32_t h = spans[s];
+        const std::int32_t stride = (n / 2) / h;
+        std::vector<char> neededBefore(size, 0);
+        for (std::int32_t base = 0; base < n; base += 2 * h) {
+            for (std::int32_t j = 0; j < h; ++j) {
+                const auto p = static_cast<std::size_t>(base + j), q = p + static_cast<std::size_t>(h);
+                if (!live[s + 1][p]) continue;
+                std::uint8_t results = 0;
+                if (needed[p]) results |= kSum;
+                if (needed[q]) results |= kDifference;
+                if (results == 0) continue;
+                stageOps[s].push_back(
+                    {static_cast<std::int32_t>(p), static_cast<std::int32_t>(q), j * stride, results});
+                neededBefore[p] = neededBefore[q] = 1;
+                if (!live[s][p]) zeroRead[p] = 1;
+                if (!live[s][q]) zeroRead[q] = 1;
+            }
+        }
+        needed.swap(neededBefore);
+    }
+    for (auto& stage : stageOps) ops_.insert(ops_.end(), stage.begin(), stage.end());
+    for (std::int32_t p = 0; p < n; ++p)
+        if (zeroRead[static_cast<std::size_t>(p)]) zeroReads_.push_back(p);
+}
+
+std::int32_t CPrunedFft::Position(std::int32_t centred) const {
+    return centred < 0 ? centred + n_ : centred;
+}
+
+std::int64_t CPrunedFft::fullButterflyCount() const {
+    std::int64_t stages = 0;
+    for (std::int32_t h = n_ / 2; h > 0; h /= 2) ++stages;
+    return stages * (n_ / 2);
+}
+
+void CPrunedFft::Run(Block& block) const {
+    float* re = block.re_.data();
+    float* im = block.im_.data();
+    for (std::int32_t p : zeroReads_) {
+        std::fill_n(re + static_cast<std::ptrdiff_t>(p) * kLanes, kLanes, 0.0f);
+        std::fill_n(im + static_cast<std::ptrdiff_t>(p) * kLanes, kLanes, 0.0f);
+    }
+    RunOps(re, im, ops_.data(), ops_.size(), twiddles_.data());
+}
+
+std::complex<float> CPrunedFft::Output(const Block& block, std::int32_t k, int lane) const {
+    const auto at = static_cast<std::size_t>(outputPosition_[static_cast<std::size_t>(Position(k))]) * kLanes +
+                    static_cast<std::size_t>(lane);
+    std::complex<float> value(block.re_[at], block.im_[at]);
+    if (!(scale_ == 1.0f)) FftScale(value, scale_);
+    return value;
+}

@@ -1,0 +1,85 @@
+// A centred radix-2 transform that computes only the outputs asked for, from
+// sequences of which only some inputs may be non-zero, on several sequences side
+// by side. Every butterfly it keeps performs exactly the operations of
+// CFft1D::TransformCentered (see FftArithmetic.h), so each value it returns is
+// bit-identical to the full transform's, up to the sign of a zero result:
+// a butterfly whose inputs are both zero, and which it therefore skips, can only
+// yield zeros, and a zero of either sign leaves every non-zero sum, difference
+// and product it meets unchanged.
+#pragma once
+
+#include <complex>
+#include <cstdint>
+#include <vector>
+
+// One butterfly of a pruned transform: the pair of positions a < c, the twiddle
+// table index, and which of its two results are written.
+struct CPrunedFftOp {
+    std::int32_t a, c;
+    std::int32_t twiddle;
+    std::uint8_t results;  // 1: the sum into a; 2: the product of the difference into c; 3: both
+};
+
+class CPrunedFft {
+public:
+    // Sequences transformed together; their values lie lane by lane.
+    static constexpr int kLanes = 8;
+
+    // Holds kLanes sequences of the plan's length while they are transformed.
+    class Block {
+    public:
+        explicit Block(const CPrunedFft& plan);
+        // Input value at centred index i (one of the plan's inputs) of one lane.
+        void Set(std::int32_t i, int lane, std::complex<float> value) {
+            const std::size_t at = Slot(i, lane);
+            re_[at] = value.real();
+            im_[at] = value.imag();
+        }
+        void SetReal(std::int32_t i, int lane, float value) {
+            const std::size_t at = Slot(i, lane);
+            re_[at] = value;
+            im_[at] = 0.0f;
+        }
+
+    private:
+        friend class CPrunedFft;
+        std::size_t Slot(std::int32_t i, int lane) const {
+            return static_cast<std::size_t>(i < 0 ? i + n_ : i) * kLanes + static_cast<std::size_t>(lane);
+        }
+        std::int32_t n_;
+        std::vector<float> re_, im_;  // position-major, kLanes values per position
+    };
+
+    // Length n (a power of two), scale and direction as CFft1D(n, scale, fftType).
+    // `inputs`: centred indices -n/2 .. n/2-1 that may hold non-zero values; all
+    // others are zero. `outputs`: centred frequencies that will be read.
+    CPrunedFft(std::int32_t n, float scale, std::int32_t fftType, const std::vector<std::int32_t>& inputs,
+               const std::vector<std::int32_t>& outputs);
+
+    std::int32_t length() const { return n_; }
+
+    // Transforms every lane of the block. Inputs not set since the last Run keep
+    // stale values: set every input index of every lane that is used.
+    void Run(Block& block) const;
+
+    // The transform's value at centred frequency k (one of the plan's outputs)
+    // of one lane, scaled like CFft1D's scaling pass.
+    std::complex<float> Output(const Block& block, std::int32_t k, int lane) const;
+
+    // Butterflies the plan performs, and those a full transform performs.
+    std::int64_t butterflyCount() const { return static_cast<std::int64_t>(ops_.size()); }
+    std::int64_t fullButterflyCount() const;
+
+private:
+    enum : std::uint8_t { kSum = 1, kDifference = 2 };
+    using Op = CPrunedFftOp;
+
+    std::int32_t Position(std::int32_t centred) const;  // natural-order storage position
+
+    std::int32_t n_;
+    float scale_;
+    std::vector<std::complex<float>> twiddles_;
+    std::vector<Op> ops_;                       // stage after stage
+    std::vector<std::int32_t> zeroReads_;       // positions read while still holding a zero input
+    std::vector<std::int32_t> outputPosition_;  // by natural frequency: where its value ends up
+};

@@ -1,0 +1,103 @@
+// The pruned transform against the full engine: every wanted output equal bit
+// for bit (a zero of either sign counts as equal), for sparse inputs and few
+// outputs, in every lane.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "fft/CFft1D.h"
+#include "fft/CPrunedFft.h"
+#include "support/golden.h"
+
+namespace {
+
+bool SameUpToZeroSign(float a, float b) {
+    return a == b ? true : testsupport::FloatBits(a) == testsupport::FloatBits(b);
+}
+
+std::vector<std::int32_t> Band(std::int32_t n, std::int32_t from, std::int32_t to) {
+    std::vector<std::int32_t> indices;
+    for (std::int32_t i = std::max(from, -(n / 2)); i <= std::min(to, (n - 1) / 2); ++i) indices.push_back(i);
+    return indices;
+}
+
+}  // namespace
+
+TEST(PrunedFft, MatchesTheFullTransformOnWantedOutputs) {
+    struct Case {
+        const char* name;
+        std::int32_t n;
+        int type;
+        bool scaled;
+        std::int32_t inLo, inHi;    // non-zero inputs: centred band
+        std::int32_t outLo, outHi;  // wanted outputs: centred band
+    };
+    const Case cases[] = {
+        {"length 1", 1, 0, false, 0, 0, 0, 0},
+        {"length 1 inverse scaled", 1, 1, true, 0, 0, 0, 0},
+        {"length 2 full", 2, 0, false, -1, 0, -1, 0},
+        {"length 8 low outputs", 8, 0, false, -4, 3, -1, 1},
+        {"length 64 full input, band out", 64, 0, false, -32, 31, -3, 3},
+        {"length 64 band in, all out", 64, 1, true, -3, 3, -32, 31},
+        {"length 1024 band in, page out", 1024, 1, true, -2, 2, -300, 299},
+        {"length 4096 full in, band out", 4096, 0, false, -2048, 2047, -10, 10},
+        {"length 4096 band in, most out", 4096, 1, true, -10, 10, -1754, 1753},
+        {"band wider than the length", 16, 0, false, -8, 7, -20, 20},
+        {"one-sided band", 256, 1, false, 0, 5, -128, -100},
+    };
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> value(-1000.0f, 1000.0f);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const float scale = c.scaled ? 1.0f / static_cast<float>(c.n) : 1.0f;
+        const auto inputs = Band(c.n, c.inLo, c.inHi);
+        const auto outputs = Band(c.n, c.outLo, c.outHi);
+        const CPrunedFft plan(c.n, scale, c.type, inputs, outputs);
+        const CFft1D full(c.n, scale, c.type);
+        EXPECT_LE(plan.butterflyCount(), plan.fullButterflyCount());
+
+        CPrunedFft::Block block(plan);
+        // Two rounds through the same block: stale values of the first must not leak.
+        for (int round = 0; round < 2; ++round) {
+            std::vector<std::vector<std::complex<float>>> sequences(CPrunedFft::kLanes);
+            for (int lane = 0; lane < CPrunedFft::kLanes; ++lane) {
+                auto& seq = sequences[static_cast<std::size_t>(lane)];
+                seq.assign(static_cast<std::size_t>(c.n), {0.0f, 0.0f});
+                for (std::int32_t i : inputs) {
+                    const std::complex<float> v(value(random), lane % 2 == 0 ? 0.0f : value(random));
+                    seq[static_cast<std::size_t>(i + c.n / 2)] = v;
+                    block.Set(i, lane, v);
+                }
+            }
+            plan.Run(block);
+            for (int lane = 0; lane < CPrunedFft::kLanes; ++lane) {
+                auto& seq = sequences[static_cast<std::size_t>(lane)];
+                full.TransformCentered(seq.data());
+                for (std::int32_t k : outputs) {
+                    const std::complex<float> expected = seq[static_cast<std::size_t>(k + c.n / 2)];
+                    const std::complex<float> got = plan.Output(block, k, lane);
+                    ASSERT_TRUE(SameUpToZeroSign(expected.real(), got.real()) &&
+                                SameUpToZeroSign(expected.imag(), got.imag()))
+                        << "round " << round << " lane " << lane << " frequency " << k << ": expected "
+                        << testsupport::Hex(expected.real()) << "," << testsupport::Hex(expected.imag()) << " got "
+                        << testsupport::Hex(got.real()) << "," << testsupport::Hex(got.imag());
+                }
+            }
+        }
+    }
+}
+
+// The flattening's shapes: a full row cut down to 21 outputs, and 21 inputs
+// spread over a page column. Each keeps little more than half the butterflies.
+TEST(PrunedFft, PrunesTheFlatteningShapes) {
+    const CPrunedFft rows(4096, 1.0f, 0, Band(4096, -2048, 2047), Band(4096, -10, 10));
+    const CPrunedFft columns(4096, 1.0f / 4096, 1, Band(4096, -10, 10), Band(4096, -1754, 1753));
+    EXPECT_LT(rows.butterflyCount() * 100, rows.fullButterflyCount() * 55);
+    EXPECT_LT(columns.butterflyCount() * 100, columns.fullButterflyCount() * 55);
+}
+
+TEST(PrunedFft, RejectsIndicesOutsideTheTransform) {
+    EXPECT_THROW(CPrunedFft(8, 1.0f, 0, {4}, {0}), std::string);
+    EXPECT_THROW(CPrunedFft(8, 1.0f, 0, {0}, {-5}), std::string);
+    EXPECT_THROW(CPrunedFft(6, 1.0f, 0, {0}, {0}), std::string);
+}

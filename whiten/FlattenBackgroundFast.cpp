@@ -1,0 +1,214 @@
+#include "whiten/FlattenBackgroundFast.h"
+
+#include <algorithm>
+#include <complex>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "array/MirrorIndex.h"
+#include "fft/CFftWindow2D.h"
+#include "fft/CPrunedFft.h"
+#include "whiten/FlattenBackground.h"
+#include "whiten/PlaneArithmetic.h"
+
+namespace {
+
+using Complex = std::complex<float>;
+constexpr int kLanes = CPrunedFft::kLanes;
+
+// A contiguous range of centred indices.
+struct Band {
+    std::int32_t first, last;
+    std::int32_t Count() const { return last - first + 1; }
+    std::vector<std::int32_t> Indices() const {
+        std::vector<std::int32_t> indices;
+        for (std::int32_t i = first; i <= last; ++i) indices.push_back(i);
+        return indices;
+    }
+};
+
+// The indices a transform of length n works on: -n/2 .. n/2 - 1, or 0 alone for n = 1.
+Band TransformBand(std::int32_t n) {
+    return n == 1 ? Band{0, 0} : Band{-(n / 2), n / 2 - 1};
+}
+
+// The window's frequencies that the inverse transform reads: those in -b .. b
+// that lie on the transform's own indices. The repeated last row and column of
+// a spectrum are never read by the inverse, so they need no value here.
+Band KeptBand(std::int32_t n, std::int32_t b) {
+    const Band all = TransformBand(n);
+    return {std::max(all.first, -b), std::min(all.last, b)};
+}
+
+std::int64_t Batches(std::int64_t count) {
+    return (count + kLanes - 1) / kLanes;
+}
+
+// One block per worker thread, made on first use.
+class Blocks {
+public:
+    Blocks(const CPrunedFft& plan, int threads) : plan_(plan), blocks_(static_cast<std::size_t>(threads)) {}
+    CPrunedFft::Block& For(int worker) {
+        auto& block = blocks_[static_cast<std::size_t>(worker)];
+        if (!block) block = std::make_unique<CPrunedFft::Block>(plan_);
+        return *block;
+    }
+
+private:
+    const CPrunedFft& plan_;
+    std::vector<std::unique_ptr<CPrunedFft::Block>> blocks_;
+};
+
+}  // namespace
+
+void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>* backgroundOut) {
+    if (plane.elementCount() == 0) throw std::string("FlattenBackgroundFast : the plane has no elements!");
+    threads = std::max(threads, 1);
+
+    plane.CenterOrigin();
+    const std::int32_t width = plane.Width(), height = plane.Height();
+    const std::int32_t x0 = plane.xFirst(), y0 = plane.yFirst();
+    const std::int32_t m = PaddedSize(width), n = PaddedSize(height);
+    const std::int32_t b = WindowHalfSize(m, n);
+    const Band allX = TransformBand(m), allY = TransformBand(n);
+    const Band keptU = KeptBand(m, b), keptV = KeptBand(n, b);
+    const Band pageX{x0, plane.xLast()}, pageY{y0, plane.yLast()};
+    const auto units = static_cast<std::size_t>(keptU.Count());
+    const auto vunits = static_cast<std::size_t>(keptV.Count());
+
+    // Which page column and row each padded index mirrors, as offsets from the page's first.
+    std::vector<std::int32_t> sourceColumn(static_cast<std::size_t>(allX.Count()));
+    std::vector<std::int32_t> sourceRow(static_cast<std::size_t>(allY.Count()));
+    {
+        const MirrorIndex mirrorX(x0, width), mirrorY(y0, height);
+        for (std::int32_t i = allX.first; i <= allX.last; ++i)
+            sourceColumn[static_cast<std::size_t>(i - allX.first)] = mirrorX.Map(i) - x0;
+        for (std::int32_t i = allY.first; i <= allY.last; ++i)
+            sourceRow[static_cast<std::size_t>(i - allY.first)] = mirrorY.Map(i) - y0;
+    }
+
+    // Forward rows: each page row once, outputs at the kept frequencies u.
+    // rows[r * |U| + (u - U.first)] is the row transform of page row r.
+    std::vector<Complex> rows(static_cast<std::size_t>(height) * units);
+    {
+        const CPrunedFft plan(m, 1.0f, 0, allX.Indices(), keptU.Indices());
+        Blocks blocks(plan, threads);
+        ParallelFor(Batches(height), threads, [&](std::int64_t batch, int worker) {
+            CPrunedFft::Block& block = blocks.For(worker);
+            const auto first = static_cast<std::int32_t>(batch * kLanes);
+            const std::int32_t lanes = std::min(kLanes, height - first);
+            for (int lane = 0; lane < lanes; ++lane) {
+                const float* row = plane.Row(y0 + first + lane);
+                for (std::int32_t i = allX.first; i <= allX.last; ++i)
+                    block.SetReal(i, lane, row[sourceColumn[static_cast<std::size_t>(i - allX.first)]]);
+            }
+            plan.Run(block);
+            for (int lane = 0; lane < lanes; ++lane) {
+                Complex* out = &rows[static_cast<std::size_t>(first + lane) * units];
+                for (std::int32_t u = keptU.first; u <= keptU.last; ++u)
+                    out[u - keptU.first] = plan.Output(block, u, lane);
+            }
+        });
+    }
+
+    // Forward columns u, through the row mirror map, outputs at the kept v;
+    // then the window: lowPass[(v - V.first) * |U| + (u - U.first)].
+    std::vector<Complex> lowPass(vunits * units);
+    {
+        const CPrunedFft plan(n, 1.0f, 0, allY.Indices(), keptV.Indices());
+        Blocks blocks(plan, threads);
+        const CFftWindow2D<float> window(-b, b, -b, b);
+        ParallelFor(Batches(keptU.Count()), threads, [&](std::int64_t batch, int worker) {
+            CPrunedFft::Block& block = blocks.For(worker);
+            const auto first = static_cast<std::int32_t>(batch * kLanes);
+            const std::int32_t lanes = std::min(kLanes, keptU.Count() - first);
+            for (int lane = 0; lane < lanes; ++lane) {
+                for (std::int32_t i = allY.first; i <= allY.last; ++i) {
+                    const auto r = static_cast<std::size_t>(sourceRow[static_cast<std::size_t>(i - allY.first)]);
+                    block.Set(i, lane, rows[r * units + static_cast<std::size_t>(first + lane)]);
+                }
+            }
+            plan.Run(block);
+            for (int lane = 0; lane < lanes; ++lane) {
+                const std::int32_t u = keptU.first + first + lane;
+                for (std::int32_t v = keptV.first; v <= keptV.last; ++v) {
+                    // The window product times the spectrum, as MultiplyBy forms it:
+                    // (w, 0) x (a, b), each component in double, rounded once.
+                    const Complex s = plan.Output(block, v, lane);
+                    const double w = static_cast<double>(window(u, v)), zero = 0.0;
+                    const double sa = static_cast<double>(s.real()), sb = static_cast<double>(s.imag());
+                    lowPass[static_cast<std::size_t>(v - keptV.first) * units +
+                            static_cast<std::size_t>(u - keptU.first)] =
+                        Complex(static_cast<float>(w * sa - zero * sb), static_cast<float>(zero * sa + w * sb));
+                }
+            }
+        });
+    }
+    std::vector<Complex>().swap(rows);
+
+    // Inverse rows v: inputs at the kept u only, outputs at the page's columns.
+    // between[(v - V.first) * width + (x - x0)].
+    std::vector<Complex> between(vunits * static_cast<std::size_t>(width));
+    {
+        const CPrunedFft plan(m, static_cast<float>(1.0 / m), 1, keptU.Indices(), pageX.Indices());
+        Blocks blocks(plan, threads);
+        ParallelFor(Batches(keptV.Count()), threads, [&](std::int64_t batch, int worker) {
+            CPrunedFft::Block& block = blocks.For(worker);
+            const auto first = static_cast<std::int32_t>(batch * kLanes);
+            const std::int32_t lanes = std::min(kLanes, keptV.Count() - first);
+            for (int lane = 0; lane < lanes; ++lane) {
+                const Complex* in = &lowPass[static_cast<std::size_t>(first + lane) * units];
+                for (std::int32_t u = keptU.first; u <= keptU.last; ++u) block.Set(u, lane, in[u - keptU.first]);
+            }
+            plan.Run(block);
+            for (int lane = 0; lane < lanes; ++lane) {
+                Complex* out = &between[static_cast<std::size_t>(first + lane) * static_cast<std::size_t>(width)];
+                for (std::int32_t x = pageX.first; x <= pageX.last; ++x) out[x - x0] = plan.Output(block, x, lane);
+            }
+        });
+    }
+
+    // Inverse columns: each page column from its kept v, outputs at the page's rows.
+    CArray2D<float> background(pageX.first, pageX.last, pageY.first, pageY.last);
+    {
+        const CPrunedFft plan(n, static_cast<float>(1.0 / n), 1, keptV.Indices(), pageY.Indices());
+        Blocks blocks(plan, threads);
+        ParallelFor(Batches(width), threads, [&](std::int64_t batch, int worker) {
+            CPrunedFft::Block& block = blocks.For(worker);
+            const auto first = static_cast<std::int32_t>(batch * kLanes);
+            const std::int32_t lanes = std::min(kLanes, width - first);
+            for (int lane = 0; lane < lanes; ++lane) {
+                for (std::int32_t v = keptV.first; v <= keptV.last; ++v) {
+                    block.Set(v, lane,
+                              between[static_cast<std::size_t>(v - keptV.first) * static_cast<std::size_t>(width) +
+                                      static_cast<std::size_t>(first + lane)]);
+                }
+            }
+            plan.Run(block);
+            for (std::int32_t y = pageY.first; y <= pageY.last; ++y) {
+                float* out = background.Row(y) + first;
+                for (int lane = 0; lane < lanes; ++lane) out[lane] = plan.Output(block, y, lane).real();
+            }
+        });
+    }
+    std::vector<Complex>().swap(between);
+
+    if (backgroundOut != nullptr) {
+        backgroundOut->Resize(pageX.first, pageX.last, pageY.first, pageY.last);
+        CopyOverlap(*backgroundOut, background);
+    }
+
+    // Normalise by the largest magnitude and divide, in one pass over the page;
+    // the background has the plane's bounds, so element i faces element i.
+    const float largest = MaxAbs(background);
+    ParallelFor(height, threads, [&](std::int64_t r, int) {
+        const auto y = static_cast<std::int32_t>(y0 + r);
+        float* values = plane.Row(y);
+        const float* estimate = background.Row(y);
+        for (std::int32_t i = 0; i < width; ++i) {
+            const float d = largest != 0.0f ? estimate[i] / largest : estimate[i];
+            values[i] = d == 0.0f ? 0.0f : values[i] / d;
+        }
+    });
+}
