@@ -28,6 +28,7 @@ struct MirrorIndex {
         const std::int64_t d = static_cast<std::int64_t>(index) - first;
         // d reduced into 0 .. period - 1, with remainders of non-negative numbers only.
         const std::int64_t m = d >= 0 ? d % period : period - (-d - 1) % period - 1;
-        return static_cast<std::int32_t>(m < extent ? first + m : first + period - m - 1);
+        const std::int64_t offset = m < extent ? m : period - m - 1;  // 0 .. extent - 1
+        return static_cast<std::int32_t>(first + offset);
     }
 };
