@@ -16,6 +16,10 @@ public:
         Build(xFirst, xLast, yFirst, yLast);
     }
 
+    // A window is built where it is used and never copied.
+    CFftWindow2D(const CFftWindow2D&) = delete;
+    CFftWindow2D& operator=(const CFftWindow2D&) = delete;
+
     // Sizes the window to the bounds and fills its weights. The product of the
     // two one-dimensional weights is rounded to single precision first; its
     // square root is taken in double and rounded again when stored.
