@@ -2,7 +2,10 @@
 
 #include "image/BmpFileBroken.h"
 #include "image/CBmp24.h"
+#include "image/GrayConversion.h"
 #include "platform/Path.h"
+#include "whiten/FlattenBackgroundFast.h"
+#include "whiten/ToneMap.h"
 
 #include <cstdio>
 #include <cstring>
@@ -20,17 +23,6 @@ bool IsBmpExtension(const std::string& extension) {
         if (c != kBmp[i]) return false;
     }
     return true;
-}
-
-// Until the gray conversion exists the page goes out as a plain 24-bit copy of
-// itself: fresh 54-byte headers, so that pages read from a larger header or
-// stored top-down come out as standard bottom-up files.
-void CopyToPlainBitmap(CBmp24_<0>& output, const CBmp24_<0>& input) {
-    output.Create(input.Width(), input.Height());
-    const std::size_t pixelRowBytes = 3 * static_cast<std::size_t>(input.Width());
-    for (std::int32_t y = 0; y < input.Height(); ++y) {
-        std::memcpy(output.Row(y), input.Row(y), pixelRowBytes);
-    }
 }
 
 }  // namespace
@@ -61,11 +53,16 @@ int ProcessFile(const std::string& path) {
         return kJobRefused;
     }
 
-    // The page's road: loaded image → gray plane → whitened plane → output image.
-    // The input image is released as soon as the next stage holds the page.
-    CBmp24_<0> output(CBmp24_<0>::empty);
-    CopyToPlainBitmap(output, *input);
+    // The page's road: loaded image -> gray plane -> whitened plane -> output
+    // image. The input image is released as soon as the gray plane holds the page.
+    CArray2D<float> plane;
+    BitmapToGray(plane, *input);
     input.reset();
+    FlattenBackgroundFast(plane);
+    ToneMap(plane);
+    CBmp24_<0> output(CBmp24_<0>::empty);
+    GrayToBitmap(output, plane);
+    plane.Resize(0, -1, 0, -1);
 
     const std::string strOutputPath = platform::PathJoin(strTargetFolder, strTargetFileName);
     output.Save(strOutputPath);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/ParallelFor.h"
+
 namespace {
 
 // The low byte of the value truncated toward zero to a signed 32-bit integer.
@@ -17,30 +19,32 @@ inline std::uint8_t GrayByte(float value) {
 
 }  // namespace
 
-CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image) {
+CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image, int threads) {
     const std::int32_t width = image.Width();
     const std::int32_t height = image.Height();
     plane.MatchBounds(0, width - 1, 0, height - 1);
     if (width == 0) return plane;
-    for (std::int32_t y = 0; y < height; ++y) {
+    ParallelFor(height, threads, [&](std::int64_t row, int) {
+        const auto y = static_cast<std::int32_t>(row);
         const std::uint8_t* pixel = image.Row(y);
         float* gray = plane.Row(y);
         for (std::int32_t x = 0; x < width; ++x, pixel += 3) {
             const std::uint32_t sum = static_cast<std::uint32_t>(pixel[0]) + pixel[1] + pixel[2];
             gray[x] = static_cast<float>(sum / 3u);
         }
-    }
+    });
     return plane;
 }
 
-CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane) {
+CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane, int threads) {
     const std::int32_t width = plane.Width();
     const std::int32_t height = plane.Height();
     image.Release();
     image.Create(width, height);
     if (width == 0) return image;
     const std::size_t padding = static_cast<std::size_t>(image.RowBytes()) - 3 * static_cast<std::size_t>(width);
-    for (std::int32_t i = 0; i < height; ++i) {
+    ParallelFor(height, threads, [&](std::int64_t row, int) {
+        const auto i = static_cast<std::int32_t>(row);
         const float* gray = plane.Row(plane.yFirst() + i);
         std::uint8_t* pixel = image.Row(i);
         for (std::int32_t j = 0; j < width; ++j, pixel += 3) {
@@ -50,6 +54,6 @@ CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane) {
             pixel[2] = byte;
         }
         std::memset(pixel, 0, padding);
-    }
+    });
     return image;
 }

@@ -5,14 +5,16 @@
 
 #include "array/CArray2D.h"
 #include "image/CBmp24.h"
+#include "platform/ParallelFor.h"
 
 // Gives the plane the bounds 0 .. width - 1 by 0 .. height - 1 (a relabelling
 // when its extents already match, otherwise a Resize) and fills it with the
-// truncated mean (B + G + R) / 3 of each pixel, a whole number 0 .. 255.
-CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image);
+// truncated mean (B + G + R) / 3 of each pixel, a whole number 0 .. 255. Rows
+// are shared out among `threads` threads.
+CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image, int threads = DefaultThreadCount());
 
 // Replaces the image by a new one of the plane's extents whose three colour bytes
 // per pixel are the plane's value truncated toward zero to a 32-bit integer, low
 // 8 bits kept; NaN and values whose truncation does not fit 32 bits give 0.
 // Padding bytes are 0. Where the plane's bounds lie does not matter.
-CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane);
+CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane, int threads = DefaultThreadCount());

@@ -169,27 +169,40 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
         });
     }
 
-    // Inverse columns: each page column from its kept v, outputs at the page's rows.
+    // Inverse columns: each page column from its kept v, outputs at the page's
+    // rows. A worker does kTileColumns columns at a time into a tile, so that
+    // the background is written a row segment at a time rather than a few
+    // values per row of memory.
+    constexpr std::int32_t kTileColumns = 8 * kLanes;
     CArray2D<float> background(pageX.first, pageX.last, pageY.first, pageY.last);
     {
         const CPrunedFft plan(n, static_cast<float>(1.0 / n), 1, keptV.Indices(), pageY.Indices());
         Blocks blocks(plan, threads);
-        ParallelFor(Batches(width), threads, [&](std::int64_t batch, int worker) {
+        std::vector<std::vector<float>> tiles(static_cast<std::size_t>(threads));
+        const std::int64_t tileCount = (width + kTileColumns - 1) / kTileColumns;
+        ParallelFor(tileCount, threads, [&](std::int64_t tileIndex, int worker) {
             CPrunedFft::Block& block = blocks.For(worker);
-            const auto first = static_cast<std::int32_t>(batch * kLanes);
-            const std::int32_t lanes = std::min(kLanes, width - first);
-            for (int lane = 0; lane < lanes; ++lane) {
-                for (std::int32_t v = keptV.first; v <= keptV.last; ++v) {
-                    block.Set(v, lane,
-                              between[static_cast<std::size_t>(v - keptV.first) * static_cast<std::size_t>(width) +
-                                      static_cast<std::size_t>(first + lane)]);
+            std::vector<float>& tile = tiles[static_cast<std::size_t>(worker)];
+            tile.resize(static_cast<std::size_t>(height) * kTileColumns);
+            const auto tileFirst = static_cast<std::int32_t>(tileIndex * kTileColumns);
+            const std::int32_t tileWidth = std::min(kTileColumns, width - tileFirst);
+            for (std::int32_t first = tileFirst; first < tileFirst + tileWidth; first += kLanes) {
+                const std::int32_t lanes = std::min(kLanes, width - first);
+                for (int lane = 0; lane < lanes; ++lane) {
+                    for (std::int32_t v = keptV.first; v <= keptV.last; ++v) {
+                        block.Set(v, lane,
+                                  between[static_cast<std::size_t>(v - keptV.first) * static_cast<std::size_t>(width) +
+                                          static_cast<std::size_t>(first + lane)]);
+                    }
                 }
+                plan.Run(block);
+                float* column = tile.data() + (first - tileFirst);
+                for (std::int32_t y = pageY.first; y <= pageY.last; ++y, column += kTileColumns)
+                    plan.OutputReal(block, y, column);
             }
-            plan.Run(block);
-            for (std::int32_t y = pageY.first; y <= pageY.last; ++y) {
-                float* out = background.Row(y) + first;
-                for (int lane = 0; lane < lanes; ++lane) out[lane] = plan.Output(block, y, lane).real();
-            }
+            const float* row = tile.data();
+            for (std::int32_t y = pageY.first; y <= pageY.last; ++y, row += kTileColumns)
+                std::copy_n(row, tileWidth, background.Row(y) + tileFirst);
         });
     }
     std::vector<Complex>().swap(between);

@@ -3,24 +3,39 @@
 #include <algorithm>
 #include <numeric>
 
-std::vector<int> Histogram(const CArrayBase<float>& plane, float origin, float binWidth,
-                           std::vector<int>* cleared) {
-    std::vector<int> counts(kHistogramBins, 0);
+#include "platform/ParallelFor.h"
+
+namespace {
+
+// The bin of value v: q = (v - origin) / width in double, truncated, with
+// everything below 1 (NaN included) in bin 0 and everything from 511 up in 511.
+inline int BinOf(float v, double lower, double width) {
+    const double q = (static_cast<double>(v) - lower) / width;
+    if (!(q >= 1.0)) return 0;
+    if (q >= static_cast<double>(kHistogramBins - 1)) return kHistogramBins - 1;
+    return static_cast<int>(q);
+}
+
+}  // namespace
+
+std::vector<int> Histogram(const CArrayBase<float>& plane, float origin, float binWidth, std::vector<int>* cleared,
+                           int threads) {
     const double lower = static_cast<double>(origin);
     const double width = static_cast<double>(binWidth);
     const float* values = plane.elements();
-    for (std::int32_t i = 0; i < plane.elementCount(); ++i) {
-        const double q = (static_cast<double>(values[i]) - lower) / width;
-        int bin;
-        if (!(q >= 1.0)) {
-            bin = 0;  // below bin 1, or NaN
-        } else if (q >= static_cast<double>(kHistogramBins - 1)) {
-            bin = kHistogramBins - 1;
-        } else {
-            bin = static_cast<int>(q);
-        }
-        ++counts[static_cast<std::size_t>(bin)];
-    }
+    const std::int64_t count = plane.elementCount();
+    const int workers = static_cast<int>(std::clamp<std::int64_t>(count / (1 << 18), 1, std::max(threads, 1)));
+    std::vector<std::vector<int>> partial(static_cast<std::size_t>(workers), std::vector<int>(kHistogramBins, 0));
+    ParallelFor(workers, workers, [&](std::int64_t part, int) {
+        std::vector<int>& bins = partial[static_cast<std::size_t>(part)];
+        const std::int64_t end = count * (part + 1) / workers;
+        for (std::int64_t i = count * part / workers; i < end; ++i)
+            ++bins[static_cast<std::size_t>(BinOf(values[i], lower, width))];
+    });
+    std::vector<int> counts(kHistogramBins, 0);
+    for (const auto& bins : partial)
+        for (int b = 0; b < kHistogramBins; ++b)
+            counts[static_cast<std::size_t>(b)] += bins[static_cast<std::size_t>(b)];
 
     // Bins by descending count; the stable sort keeps equal counts in index order,
     // so the result does not depend on the standard library.

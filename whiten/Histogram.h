@@ -12,6 +12,7 @@ inline constexpr int kHistogramClearedBins = 3;
 // the three most populated bins to 0 (among equal counts the lower index is
 // cleared first). Values below bin 1, NaN and -inf count in bin 0; values at or
 // beyond bin 511, +inf included, count in bin 511. `cleared`, when given,
-// receives the cleared bins in the order they were cleared.
+// receives the cleared bins in the order they were cleared. Counting is shared
+// out among `threads` threads; counts are whole numbers, so the sum is exact.
 std::vector<int> Histogram(const CArrayBase<float>& plane, float origin, float binWidth,
-                           std::vector<int>* cleared = nullptr);
+                           std::vector<int>* cleared = nullptr, int threads = 1);

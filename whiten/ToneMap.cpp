@@ -1,10 +1,20 @@
 #include "whiten/ToneMap.h"
 
+#include <algorithm>
+
 #include "whiten/Histogram.h"
 
-ToneCurve ToneMap(CArray2D<float>& plane) {
-    const ToneCurve curve = ToneCurve::FromHistogram(Histogram(plane, -256.0f, 1.0f));
+namespace {
+constexpr std::int64_t kChunk = 1 << 16;  // elements a thread maps at a time
+}
+
+ToneCurve ToneMap(CArray2D<float>& plane, int threads) {
+    const ToneCurve curve = ToneCurve::FromHistogram(Histogram(plane, -256.0f, 1.0f, nullptr, threads));
     float* values = plane.elements();
-    for (std::int32_t i = 0; i < plane.elementCount(); ++i) values[i] = curve.Apply(values[i]);
+    const std::int64_t count = plane.elementCount();
+    ParallelFor((count + kChunk - 1) / kChunk, threads, [&](std::int64_t chunk, int) {
+        const std::int64_t end = std::min(count, (chunk + 1) * kChunk);
+        for (std::int64_t i = chunk * kChunk; i < end; ++i) values[i] = curve.Apply(values[i]);
+    });
     return curve;
 }
