@@ -171,3 +171,17 @@ std::complex<float> CPrunedFft::Output(const Block& block, std::int32_t k, int l
     if (!(scale_ == 1.0f)) FftScale(value, scale_);
     return value;
 }
+
+void CPrunedFft::OutputReal(const Block& block, std::int32_t k, float* lanes) const {
+    const auto at = static_cast<std::size_t>(outputPosition_[static_cast<std::size_t>(Position(k))]) * kLanes;
+    const float* re = block.re_.data() + at;
+    const float* im = block.im_.data() + at;
+    if (scale_ == 1.0f) {
+        std::copy_n(re, kLanes, lanes);
+        return;
+    }
+    // The real part of FftScale's product by (scale, 0).
+    const double s = static_cast<double>(scale_);
+    for (int l = 0; l < kLanes; ++l)
+        lanes[l] = static_cast<float>(static_cast<double>(re[l]) * s - static_cast<double>(im[l]) * 0.0);
+}

@@ -66,6 +66,9 @@ public:
     // of one lane, scaled like CFft1D's scaling pass.
     std::complex<float> Output(const Block& block, std::int32_t k, int lane) const;
 
+    // The real parts of every lane's value at centred frequency k, scaled alike.
+    void OutputReal(const Block& block, std::int32_t k, float* lanes) const;
+
     // Butterflies the plan performs, and those a full transform performs.
     std::int64_t butterflyCount() const { return static_cast<std::int64_t>(ops_.size()); }
     std::int64_t fullButterflyCount() const;
