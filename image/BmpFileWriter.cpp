@@ -2,6 +2,13 @@
 
 #include <cstdio>
 
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 namespace {
 
 BmpFileWriter standardWriter;
@@ -23,9 +30,13 @@ bool BmpFileWriter::Close(std::FILE* file) {
 }
 
 bool BmpFileWriter::Replace(const std::string& from, const std::string& to) {
-    // POSIX rename replaces the target atomically. A Windows build needs
-    // MoveFileEx with MOVEFILE_REPLACE_EXISTING here.
+#if defined(_WIN32)
+    // rename refuses an existing target there; this replaces it in one step.
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    // POSIX rename replaces the target atomically.
     return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
 }
 
 void BmpFileWriter::Remove(const std::string& path) { std::remove(path.c_str()); }
