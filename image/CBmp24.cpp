@@ -23,11 +23,12 @@ using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens a regular file for binary reading and tells its size. Folders and other
 // non-files count as "can't open", as they do on platforms whose open refuses them.
+// The type is tested before opening: opening a named pipe would wait for a writer.
 InputFile OpenForReading(const std::string& path, std::uint64_t& size) {
-    InputFile file(std::fopen(path.c_str(), "rb"));
-    if (!file) return nullptr;
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error) || error) return nullptr;
+    InputFile file(std::fopen(path.c_str(), "rb"));
+    if (!file) return nullptr;
     size = std::filesystem::file_size(path, error);
     if (error) return nullptr;
     return file;
