@@ -20,6 +20,7 @@
 #include "array/CArrayBase.h"
 #include "array/MirrorIndex.h"
 #include "array/ReframeMode.h"
+#include "platform/LargeBlock.h"
 
 template <class T, class A = std::allocator<T>>
 class CArray2D : public CArrayBase<T> {
@@ -219,6 +220,7 @@ void CArray2D<T, A>::Resize(std::int32_t xFirst, std::int32_t xLast, std::int32_
     if (total > 0) {
         block_ = allocator_.allocate(static_cast<std::size_t>(total));  // throws std::bad_alloc
         blockCount_ = static_cast<std::size_t>(total);
+        platform::AdviseLargeBlock(block_, blockCount_ * sizeof(T));
         std::size_t advance = 0;
         if (alignment != 0) {
             const auto address = reinterpret_cast<std::uintptr_t>(block_);

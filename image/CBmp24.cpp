@@ -4,6 +4,7 @@
 #include "image/BmpFileBroken.h"
 #include "image/BmpFileWriter.h"
 #include "image/BmpLayout.h"
+#include "platform/LargeBlock.h"
 
 #include <atomic>
 #include <cerrno>
@@ -113,8 +114,10 @@ template <int N>
 void CBmp24_<N>::Create(std::int32_t newWidth, std::int32_t newHeight) {
     if (!bmp::SizeWithinLimits(newWidth, newHeight)) throw std::string("CBmp24_::Create : image size error!");
     const std::int64_t newRowBytes = bmp::RowBytes24(newWidth);
-    auto block = std::make_unique<std::uint8_t[]>(
-        static_cast<std::size_t>(newRowBytes) * static_cast<std::size_t>(newHeight));
+    const std::size_t blockBytes = static_cast<std::size_t>(newRowBytes) * static_cast<std::size_t>(newHeight);
+    auto block = std::make_unique_for_overwrite<std::uint8_t[]>(blockBytes);
+    platform::AdviseLargeBlock(block.get(), blockBytes);
+    std::memset(block.get(), 0, blockBytes);
     width = newWidth;
     rowBytes = static_cast<std::int32_t>(newRowBytes);
     height = newHeight;
@@ -163,6 +166,7 @@ CBmp24_<N>& CBmp24_<N>::Load(const std::string& path) {
 
     const bmp::PixelLayout layout = bmp::CheckLayout(headers, fileSize);
     auto block = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(layout.pixelBytes));
+    platform::AdviseLargeBlock(block.get(), static_cast<std::size_t>(layout.pixelBytes));
     const std::size_t memoryRowBytes = static_cast<std::size_t>(layout.rowBytes);
     SkipTo(file.get(), layout.dataOffset, readError);
 

@@ -1,6 +1,7 @@
 #include "whiten/FlattenBackgroundFast.h"
 
 #include <algorithm>
+#include <cmath>
 #include <complex>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@ namespace {
 
 using Complex = std::complex<float>;
 constexpr int kLanes = CPrunedFft::kLanes;
+constexpr std::int32_t kTileColumns = 8 * kLanes;  // page columns a worker takes at a time
 
 // A contiguous range of centred indices.
 struct Band {
@@ -170,58 +172,75 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
     }
 
     // Inverse columns: each page column from its kept v, outputs at the page's
-    // rows. A worker does kTileColumns columns at a time into a tile, so that
-    // the background is written a row segment at a time rather than a few
-    // values per row of memory.
-    constexpr std::int32_t kTileColumns = 8 * kLanes;
-    CArray2D<float> background(pageX.first, pageX.last, pageY.first, pageY.last);
-    {
-        const CPrunedFft plan(n, static_cast<float>(1.0 / n), 1, keptV.Indices(), pageY.Indices());
-        Blocks blocks(plan, threads);
-        std::vector<std::vector<float>> tiles(static_cast<std::size_t>(threads));
-        const std::int64_t tileCount = (width + kTileColumns - 1) / kTileColumns;
-        ParallelFor(tileCount, threads, [&](std::int64_t tileIndex, int worker) {
-            CPrunedFft::Block& block = blocks.For(worker);
-            std::vector<float>& tile = tiles[static_cast<std::size_t>(worker)];
-            tile.resize(static_cast<std::size_t>(height) * kTileColumns);
-            const auto tileFirst = static_cast<std::int32_t>(tileIndex * kTileColumns);
-            const std::int32_t tileWidth = std::min(kTileColumns, width - tileFirst);
-            for (std::int32_t first = tileFirst; first < tileFirst + tileWidth; first += kLanes) {
-                const std::int32_t lanes = std::min(kLanes, width - first);
-                for (int lane = 0; lane < lanes; ++lane) {
-                    for (std::int32_t v = keptV.first; v <= keptV.last; ++v) {
-                        block.Set(v, lane,
-                                  between[static_cast<std::size_t>(v - keptV.first) * static_cast<std::size_t>(width) +
-                                          static_cast<std::size_t>(first + lane)]);
-                    }
+    // rows, kTileColumns columns at a time into a worker's tile. The background
+    // is never stored whole: a first pass finds its largest magnitude, a second
+    // computes it again and divides the page by it, tile by tile. Recomputing
+    // costs less than a page-sized plane of fresh memory.
+    const CPrunedFft plan(n, static_cast<float>(1.0 / n), 1, keptV.Indices(), pageY.Indices());
+    Blocks blocks(plan, threads);
+    std::vector<std::vector<float>> tiles(static_cast<std::size_t>(threads));
+    const std::int64_t tileCount = (width + kTileColumns - 1) / kTileColumns;
+    // Fills the worker's tile with background rows for columns tileFirst ..
+    // tileFirst + kTileColumns - 1 (as many as the page has), kTileColumns per row.
+    auto computeTile = [&](std::int64_t tileIndex, int worker) -> std::vector<float>& {
+        CPrunedFft::Block& block = blocks.For(worker);
+        std::vector<float>& tile = tiles[static_cast<std::size_t>(worker)];
+        tile.resize(static_cast<std::size_t>(height) * kTileColumns);
+        const auto tileFirst = static_cast<std::int32_t>(tileIndex * kTileColumns);
+        const std::int32_t tileEnd = std::min(width, tileFirst + kTileColumns);
+        for (std::int32_t first = tileFirst; first < tileEnd; first += kLanes) {
+            const std::int32_t lanes = std::min(kLanes, width - first);
+            for (int lane = 0; lane < lanes; ++lane) {
+                for (std::int32_t v = keptV.first; v <= keptV.last; ++v) {
+                    block.Set(v, lane,
+                              between[static_cast<std::size_t>(v - keptV.first) * static_cast<std::size_t>(width) +
+                                      static_cast<std::size_t>(first + lane)]);
                 }
-                plan.Run(block);
-                float* column = tile.data() + (first - tileFirst);
-                for (std::int32_t y = pageY.first; y <= pageY.last; ++y, column += kTileColumns)
-                    plan.OutputReal(block, y, column);
             }
-            const float* row = tile.data();
-            for (std::int32_t y = pageY.first; y <= pageY.last; ++y, row += kTileColumns)
-                std::copy_n(row, tileWidth, background.Row(y) + tileFirst);
-        });
-    }
-    std::vector<Complex>().swap(between);
+            plan.Run(block);
+            float* column = tile.data() + (first - tileFirst);
+            for (std::int32_t y = pageY.first; y <= pageY.last; ++y, column += kTileColumns)
+                plan.OutputReal(block, y, column);
+        }
+        return tile;
+    };
 
-    if (backgroundOut != nullptr) {
-        backgroundOut->Resize(pageX.first, pageX.last, pageY.first, pageY.last);
-        CopyOverlap(*backgroundOut, background);
-    }
+    // The largest magnitude in storage order, as MaxAbs finds it: the first
+    // element's magnitude, raised by every larger one; a NaN never raises it, and
+    // a NaN first element keeps the result NaN. Tiles keep their own maxima of
+    // the magnitudes that are not NaN, which combine in any order.
+    std::vector<float> tileLargest(static_cast<std::size_t>(tileCount), 0.0f);
+    float firstMagnitude = 0.0f;
+    ParallelFor(tileCount, threads, [&](std::int64_t tileIndex, int worker) {
+        const std::vector<float>& tile = computeTile(tileIndex, worker);
+        const auto tileFirst = static_cast<std::int32_t>(tileIndex * kTileColumns);
+        const std::int32_t tileWidth = std::min(kTileColumns, width - tileFirst);
+        float largest = 0.0f;
+        const float* row = tile.data();
+        for (std::int32_t y = 0; y < height; ++y, row += kTileColumns)
+            for (std::int32_t i = 0; i < tileWidth; ++i) largest = std::max(largest, std::fabs(row[i]));
+        tileLargest[static_cast<std::size_t>(tileIndex)] = largest;  // NaN never wins std::max(largest, NaN)
+        if (tileIndex == 0) firstMagnitude = std::fabs(tile[0]);
+    });
+    float largest = firstMagnitude;
+    if (!std::isnan(largest))
+        for (float t : tileLargest) largest = std::max(largest, t);
 
-    // Normalise by the largest magnitude and divide, in one pass over the page;
-    // the background has the plane's bounds, so element i faces element i.
-    const float largest = MaxAbs(background);
-    ParallelFor(height, threads, [&](std::int64_t r, int) {
-        const auto y = static_cast<std::int32_t>(y0 + r);
-        float* values = plane.Row(y);
-        const float* estimate = background.Row(y);
-        for (std::int32_t i = 0; i < width; ++i) {
-            const float d = largest != 0.0f ? estimate[i] / largest : estimate[i];
-            values[i] = d == 0.0f ? 0.0f : values[i] / d;
+    if (backgroundOut != nullptr) backgroundOut->Resize(pageX.first, pageX.last, pageY.first, pageY.last);
+
+    // Normalise by the largest magnitude and divide, a row segment at a time.
+    ParallelFor(tileCount, threads, [&](std::int64_t tileIndex, int worker) {
+        const std::vector<float>& tile = computeTile(tileIndex, worker);
+        const auto tileFirst = static_cast<std::int32_t>(tileIndex * kTileColumns);
+        const std::int32_t tileWidth = std::min(kTileColumns, width - tileFirst);
+        const float* estimate = tile.data();
+        for (std::int32_t y = pageY.first; y <= pageY.last; ++y, estimate += kTileColumns) {
+            float* values = plane.Row(y) + tileFirst;
+            if (backgroundOut != nullptr) std::copy_n(estimate, tileWidth, backgroundOut->Row(y) + tileFirst);
+            for (std::int32_t i = 0; i < tileWidth; ++i) {
+                const float d = largest != 0.0f ? estimate[i] / largest : estimate[i];
+                values[i] = d == 0.0f ? 0.0f : values[i] / d;
+            }
         }
     });
 }

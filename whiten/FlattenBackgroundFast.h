@@ -14,8 +14,9 @@
 // copies of page rows), keeping outputs -B .. B only; the 2B + 1 columns -B .. B
 // are transformed keeping outputs -B .. B; the window is applied there; the
 // inverse transforms the 2B + 1 non-zero rows for the page's columns only, then
-// each page column from its 2B + 1 non-zero inputs for the page's rows only.
-// Every butterfly kept is the full transform's own (see CPrunedFft). Memory
-// beyond the plane is one background plane and a few rows of spectrum.
+// each page column from its 2B + 1 non-zero inputs for the page's rows only,
+// twice: once for the background's largest magnitude, once to divide. Every
+// butterfly kept is the full transform's own (see CPrunedFft). Memory beyond
+// the plane is a few rows of spectrum and a tile of columns per thread.
 void FlattenBackgroundFast(CArray2D<float>& plane, int threads = DefaultThreadCount(),
                            CArray2D<float>* background = nullptr);

@@ -1,0 +1,222 @@
+// whiten-bench: times the per-file job's stages on one page, in process and
+// without the front end's pauses, for three pipelines side by side:
+//   floor      load, gray, to bitmap, save (no whitening at all)
+//   reference  the whole job with the straightforward flattening
+//   fast       the whole job as the tool runs it
+// Each repetition of each pipeline runs in a child process of its own, so that
+// the peak memory reported (the child's maximum resident set) is that
+// pipeline's alone. Figures are medians over the repetitions.
+//
+//   whiten-bench PAGE.bmp [--repetitions N] [--threads T] [--pipelines floor,fast,reference]
+//   whiten-bench --upscale2 IN.bmp OUT.bmp   (repeats every pixel 2 x 2)
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "image/CBmp24.h"
+#include "image/GrayConversion.h"
+#include "platform/ParallelFor.h"
+#include "whiten/FlattenBackground.h"
+#include "whiten/FlattenBackgroundFast.h"
+#include "whiten/ToneMap.h"
+
+namespace {
+
+constexpr const char* kStages[] = {"load", "gray", "flatten", "tone", "bitmap", "save"};
+constexpr int kStageCount = 6;
+
+struct Sample {
+    double seconds[kStageCount] = {};
+    double total = 0;
+    double peakMiB = 0;
+};
+
+// Runs one pipeline; returns the stage times.
+Sample RunPipeline(const std::string& pipeline, const std::string& page, const std::string& output, int threads) {
+    Sample sample;
+    auto last = std::chrono::steady_clock::now();
+    auto lap = [&](int stage) {
+        const auto now = std::chrono::steady_clock::now();
+        sample.seconds[stage] = std::chrono::duration<double>(now - last).count();
+        last = now;
+    };
+    auto input = std::make_unique<CBmp24_<0>>();
+    if (!input->IsThisType(page)) throw std::string("not a 24-bit bitmap: " + page);
+    input->Load(page);
+    lap(0);
+    CArray2D<float> plane;
+    BitmapToGray(plane, *input, threads);
+    input.reset();
+    lap(1);
+    if (pipeline == "fast") {
+        FlattenBackgroundFast(plane, threads);
+    } else if (pipeline == "reference") {
+        FlattenBackground(plane);
+    }
+    lap(2);
+    if (pipeline != "floor") ToneMap(plane, threads);
+    lap(3);
+    CBmp24_<0> bitmap(CBmp24_<0>::empty);
+    GrayToBitmap(bitmap, plane, threads);
+    plane.Resize(0, -1, 0, -1);
+    lap(4);
+    bitmap.Save(output);
+    lap(5);
+    for (double s : sample.seconds) sample.total += s;
+    return sample;
+}
+
+// One repetition in a child process; the child's peak resident set from wait4.
+Sample RunInChild(const std::string& pipeline, const std::string& page, const std::string& output, int threads) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::string("pipe failed");
+    const pid_t child = fork();
+    if (child < 0) throw std::string("fork failed");
+    if (child == 0) {
+        close(fds[0]);
+        int status = 0;
+        try {
+            const Sample s = RunPipeline(pipeline, page, output, threads);
+            if (write(fds[1], &s, sizeof s) != static_cast<ssize_t>(sizeof s)) status = 2;
+        } catch (const std::string& message) {
+            std::fprintf(stderr, "%s\n", message.c_str());
+            status = 1;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            status = 1;
+        }
+        _exit(status);
+    }
+    close(fds[1]);
+    Sample sample;
+    const ssize_t got = read(fds[0], &sample, sizeof sample);
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    if (got != static_cast<ssize_t>(sizeof sample) || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::string("the " + pipeline + " pipeline failed");
+    sample.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+    return sample;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+int Upscale2(const std::string& in, const std::string& out) {
+    CBmp24_<0> source;
+    if (!source.IsThisType(in)) throw std::string("not a 24-bit bitmap: " + in);
+    source.Load(in);
+    CBmp24_<0> scaled(CBmp24_<0>::empty);
+    scaled.Create(source.Width() * 2, source.Height() * 2);
+    for (std::int32_t y = 0; y < scaled.Height(); ++y) {
+        const std::uint8_t* from = source.Row(y / 2);
+        std::uint8_t* to = scaled.Row(y);
+        for (std::int32_t x = 0; x < scaled.Width(); ++x) std::memcpy(to + 3 * x, from + 3 * (x / 2), 3);
+    }
+    scaled.Save(out);
+    return 0;
+}
+
+std::vector<std::string> Split(const std::string& text) {
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, ',');) parts.push_back(part);
+    return parts;
+}
+
+int Main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--upscale2") return Upscale2(argv[2], argv[3]);
+    if (argc < 2) {
+        std::fprintf(stderr,
+                     "usage: whiten-bench PAGE.bmp [--repetitions N] [--threads T] [--pipelines floor,fast,reference]\n"
+                     "       whiten-bench --upscale2 IN.bmp OUT.bmp\n");
+        return 2;
+    }
+    const std::string page = argv[1];
+    int repetitions = 5;
+    int threads = DefaultThreadCount();
+    std::vector<std::string> pipelines = {"floor", "fast", "reference"};
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--repetitions") {
+            repetitions = std::max(1, std::atoi(argv[i + 1]));
+        } else if (option == "--threads") {
+            threads = std::max(1, std::atoi(argv[i + 1]));
+        } else if (option == "--pipelines") {
+            pipelines = Split(argv[i + 1]);
+        } else {
+            std::fprintf(stderr, "unknown option %s\n", option.c_str());
+            return 2;
+        }
+    }
+
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("whiten-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string output = (folder / "out.bmp").string();
+    const double fileMiB = static_cast<double>(std::filesystem::file_size(page)) / (1024.0 * 1024.0);
+
+    // Repetitions interleave the pipelines, so that a slow spell of a shared
+    // machine touches all of them alike.
+    std::vector<std::vector<Sample>> samples(pipelines.size());
+    for (int r = 0; r < repetitions; ++r)
+        for (std::size_t p = 0; p < pipelines.size(); ++p)
+            samples[p].push_back(RunInChild(pipelines[p], page, output, threads));
+    std::filesystem::remove_all(folder);
+
+    std::printf("page %s (%.1f MiB), %d threads, median of %d repetitions, seconds\n", page.c_str(), fileMiB, threads,
+                repetitions);
+    std::printf("%-10s", "pipeline");
+    for (const char* stage : kStages) std::printf(" %8s", stage);
+    std::printf(" %8s %9s %8s\n", "total", "peak MiB", "x file");
+    std::vector<double> totals(pipelines.size());
+    for (std::size_t p = 0; p < pipelines.size(); ++p) {
+        std::printf("%-10s", pipelines[p].c_str());
+        for (int s = 0; s < kStageCount; ++s) {
+            std::vector<double> v;
+            for (const Sample& sample : samples[p]) v.push_back(sample.seconds[s]);
+            std::printf(" %8.3f", Median(v));
+        }
+        std::vector<double> total, peak;
+        for (const Sample& sample : samples[p]) {
+            total.push_back(sample.total);
+            peak.push_back(sample.peakMiB);
+        }
+        totals[p] = Median(total);
+        std::printf(" %8.3f %9.1f %8.2f\n", totals[p], Median(peak), Median(peak) / fileMiB);
+    }
+    for (std::size_t a = 0; a < pipelines.size(); ++a)
+        for (std::size_t b = 0; b < pipelines.size(); ++b)
+            if (a != b && (pipelines[a] == "reference" || pipelines[b] == "floor"))
+                std::printf("%s / %s: %.2f\n", pipelines[a].c_str(), pipelines[b].c_str(), totals[a] / totals[b]);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const std::string& message) {
+        std::fprintf(stderr, "whiten-bench: %s\n", message.c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "whiten-bench: %s\n", e.what());
+    }
+    return 1;
+}
