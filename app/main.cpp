@@ -3,6 +3,7 @@
 #include "app/ProcessFile.h"
 #include "app/UsageText.h"
 #include "platform/Console.h"
+#include "platform/LargeBlock.h"
 #include "platform/Sleep.h"
 
 #include <cstdio>
@@ -14,6 +15,7 @@ int main(int argc, char* argv[]) {
         // Line by line, so that progress shows while the run pauses or works on
         // later pages, also when the output goes to a pipe or a log file.
         std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+        platform::ReturnLargeBlocksToSystem();
         const EntryServices services{
             ProcessFile,
             platform::SleepMilliseconds,

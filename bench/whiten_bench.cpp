@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -27,6 +29,7 @@
 
 #include "image/CBmp24.h"
 #include "image/GrayConversion.h"
+#include "platform/LargeBlock.h"
 #include "platform/ParallelFor.h"
 #include "whiten/FlattenBackground.h"
 #include "whiten/FlattenBackgroundFast.h"
@@ -112,6 +115,11 @@ Sample RunInChild(const std::string& pipeline, const std::string& page, const st
     return sample;
 }
 
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
@@ -169,7 +177,7 @@ int Main(int argc, char** argv) {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("whiten-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
-    const std::string output = (folder / "out.bmp").string();
+    auto outputOf = [&folder](const std::string& pipeline) { return (folder / (pipeline + ".bmp")).string(); };
     const double fileMiB = static_cast<double>(std::filesystem::file_size(page)) / (1024.0 * 1024.0);
 
     // Repetitions interleave the pipelines, so that a slow spell of a shared
@@ -177,7 +185,13 @@ int Main(int argc, char** argv) {
     std::vector<std::vector<Sample>> samples(pipelines.size());
     for (int r = 0; r < repetitions; ++r)
         for (std::size_t p = 0; p < pipelines.size(); ++p)
-            samples[p].push_back(RunInChild(pipelines[p], page, output, threads));
+            samples[p].push_back(RunInChild(pipelines[p], page, outputOf(pipelines[p]), threads));
+    // The whitened pages of the two flattenings must be the same, byte for byte.
+    std::string sameOutput;
+    if (std::find(pipelines.begin(), pipelines.end(), "fast") != pipelines.end() &&
+        std::find(pipelines.begin(), pipelines.end(), "reference") != pipelines.end()) {
+        sameOutput = ReadAll(outputOf("fast")) == ReadAll(outputOf("reference")) ? "identical" : "DIFFERENT";
+    }
     std::filesystem::remove_all(folder);
 
     std::printf("page %s (%.1f MiB), %d threads, median of %d repetitions, seconds\n", page.c_str(), fileMiB, threads,
@@ -205,12 +219,14 @@ int Main(int argc, char** argv) {
         for (std::size_t b = 0; b < pipelines.size(); ++b)
             if (a != b && (pipelines[a] == "reference" || pipelines[b] == "floor"))
                 std::printf("%s / %s: %.2f\n", pipelines[a].c_str(), pipelines[b].c_str(), totals[a] / totals[b]);
-    return 0;
+    if (!sameOutput.empty()) std::printf("fast and reference outputs: %s\n", sameOutput.c_str());
+    return sameOutput == "DIFFERENT" ? 1 : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::ReturnLargeBlocksToSystem();  // as the tool itself does
     try {
         return Main(argc, argv);
     } catch (const std::string& message) {

@@ -37,6 +37,18 @@ inline void LaneButterfly(float* __restrict ar, float* __restrict ai, float* __r
     }
 }
 
+// A butterfly whose twiddle factor is (1, +-0), on finite values: the product
+// of the difference by the factor is the difference itself, up to a zero's sign.
+inline void LaneUnitButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr, float* __restrict ci) {
+    for (int l = 0; l < kLanes; ++l) {
+        const float xr = ar[l], xi = ai[l], yr = cr[l], yi = ci[l];
+        ar[l] = xr + yr;
+        ai[l] = xi + yi;
+        cr[l] = xr - yr;
+        ci[l] = xi - yi;
+    }
+}
+
 #if defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
 #define WHITEN_LANE_CLONES __attribute__((target_clones("avx2", "default")))
 #else
@@ -46,7 +58,8 @@ inline void LaneButterfly(float* __restrict ar, float* __restrict ai, float* __r
 // Wider vectors change how many lanes one instruction handles, never the
 // operations a lane sees, so every clone gives the same bits.
 WHITEN_LANE_CLONES
-void RunOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count, const std::complex<float>* twiddles) {
+void RunOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count, const std::complex<float>* twiddles,
+            bool finite) {
     for (std::size_t i = 0; i < count; ++i) {
         const CPrunedFftOp& op = ops[i];
         float* ar = re + static_cast<std::ptrdiff_t>(op.a) * kLanes;
@@ -55,6 +68,12 @@ void RunOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count, co
         float* ci = im + static_cast<std::ptrdiff_t>(op.c) * kLanes;
         const double tr = static_cast<double>(twiddles[op.twiddle].real());
         const double ti = static_cast<double>(twiddles[op.twiddle].imag());
+        if (finite && op.twiddle == 0) {
+            // Writing both results where one is wanted is harmless: the other
+            // position is read by no butterfly that follows.
+            LaneUnitButterfly(ar, ai, cr, ci);
+            continue;
+        }
         switch (op.results) {
             case 1:
                 LaneButterfly<true, false>(ar, ai, cr, ci, tr, ti);
@@ -154,14 +173,14 @@ std::int64_t CPrunedFft::fullButterflyCount() const {
     return stages * (n_ / 2);
 }
 
-void CPrunedFft::Run(Block& block) const {
+void CPrunedFft::Run(Block& block, bool finiteInputs) const {
     float* re = block.re_.data();
     float* im = block.im_.data();
     for (std::int32_t p : zeroReads_) {
         std::fill_n(re + static_cast<std::ptrdiff_t>(p) * kLanes, kLanes, 0.0f);
         std::fill_n(im + static_cast<std::ptrdiff_t>(p) * kLanes, kLanes, 0.0f);
     }
-    RunOps(re, im, ops_.data(), ops_.size(), twiddles_.data());
+    RunOps(re, im, ops_.data(), ops_.size(), twiddles_.data(), finiteInputs);
 }
 
 std::complex<float> CPrunedFft::Output(const Block& block, std::int32_t k, int lane) const {

@@ -60,7 +60,13 @@ public:
 
     // Transforms every lane of the block. Inputs not set since the last Run keep
     // stale values: set every input index of every lane that is used.
-    void Run(Block& block) const;
+    //
+    // With `finiteInputs` the caller promises that every input is finite (and
+    // the transform's sums stay finite). Butterflies whose twiddle factor is
+    // (1, +-0) then take the difference as it is instead of multiplying it: for
+    // finite values the product differs from it at most in the sign of a zero,
+    // and a zero's sign never changes a non-zero result further on.
+    void Run(Block& block, bool finiteInputs = false) const;
 
     // The transform's value at centred frequency k (one of the plan's outputs)
     // of one lane, scaled like CFft1D's scaling pass.

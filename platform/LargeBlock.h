@@ -10,6 +10,9 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace platform {
 
@@ -25,6 +28,17 @@ inline void AdviseLargeBlock(void* block, std::size_t bytes) {
 #else
     (void)block;
     (void)bytes;
+#endif
+}
+
+// Makes every block of a megabyte or more come from, and go back to, the system
+// on its own, so that a freed plane no longer counts towards the process's
+// memory. (By default the C library may keep freed blocks of up to 32 MiB for
+// reuse, which would add a page's worth of memory to the peak.) Call once at
+// start-up.
+inline void ReturnLargeBlocksToSystem() {
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
 }
 

@@ -1,6 +1,8 @@
 #include "whiten/FlattenBackgroundFast.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cmath>
 #include <complex>
 #include <memory>
@@ -10,6 +12,7 @@
 #include "array/MirrorIndex.h"
 #include "fft/CFftWindow2D.h"
 #include "fft/CPrunedFft.h"
+#include "platform/LargeBlock.h"
 #include "whiten/FlattenBackground.h"
 #include "whiten/PlaneArithmetic.h"
 
@@ -45,6 +48,42 @@ Band KeptBand(std::int32_t n, std::int32_t b) {
 
 std::int64_t Batches(std::int64_t count) {
     return (count + kLanes - 1) / kLanes;
+}
+
+// Copies a row of whole numbers 0 .. 255 into bytes; false (and the bytes of no
+// use) when a value is anything else, -0 included.
+bool CopyBytes(const float* row, std::int32_t width, std::uint8_t* bytes) {
+    bool exact = true;
+    for (std::int32_t i = 0; i < width; ++i) {
+        const float v = row[i];
+        const bool inRange = v >= 0.0f && v <= 255.0f;  // false for NaN
+        const auto b = static_cast<std::uint8_t>(inRange ? v : 0.0f);
+        exact = exact && inRange &&
+                std::bit_cast<std::uint32_t>(static_cast<float>(b)) == std::bit_cast<std::uint32_t>(v);
+        bytes[i] = b;
+    }
+    return exact;
+}
+
+// out = page / (background / largest), or page / background when largest is 0,
+// and 0 wherever that divisor is 0, in single precision. Both quotients are
+// formed for every element and the zero case chosen afterwards, so that the
+// loop runs in vector lanes.
+template <class Page>
+void DivideRow(const Page* page, const float* background, float* out, std::int32_t count, float largest) {
+    if (largest != 0.0f) {
+        for (std::int32_t i = 0; i < count; ++i) {
+            const float d = background[i] / largest;
+            const float q = static_cast<float>(page[i]) / d;
+            out[i] = d == 0.0f ? 0.0f : q;
+        }
+    } else {
+        for (std::int32_t i = 0; i < count; ++i) {
+            const float d = background[i];
+            const float q = static_cast<float>(page[i]) / d;
+            out[i] = d == 0.0f ? 0.0f : q;
+        }
+    }
 }
 
 // One block per worker thread, made on first use.
@@ -92,7 +131,15 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
 
     // Forward rows: each page row once, outputs at the kept frequencies u.
     // rows[r * |U| + (u - U.first)] is the row transform of page row r.
+    //
+    // A page of whole numbers 0 .. 255 (every page made from a bitmap) is also
+    // kept as bytes, so that the background can later take the plane's storage;
+    // its values, and every sum the transforms form from them, are finite.
     std::vector<Complex> rows(static_cast<std::size_t>(height) * units);
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    auto pageBytes = std::make_unique_for_overwrite<std::uint8_t[]>(pixels);
+    platform::AdviseLargeBlock(pageBytes.get(), pixels);
+    std::atomic<bool> allBytes{true};
     {
         const CPrunedFft plan(m, 1.0f, 0, allX.Indices(), keptU.Indices());
         Blocks blocks(plan, threads);
@@ -100,12 +147,15 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
             CPrunedFft::Block& block = blocks.For(worker);
             const auto first = static_cast<std::int32_t>(batch * kLanes);
             const std::int32_t lanes = std::min(kLanes, height - first);
+            bool bytes = true;
             for (int lane = 0; lane < lanes; ++lane) {
                 const float* row = plane.Row(y0 + first + lane);
+                bytes = CopyBytes(row, width, &pageBytes[static_cast<std::size_t>(first + lane) * width]) && bytes;
                 for (std::int32_t i = allX.first; i <= allX.last; ++i)
                     block.SetReal(i, lane, row[sourceColumn[static_cast<std::size_t>(i - allX.first)]]);
             }
-            plan.Run(block);
+            if (!bytes) allBytes = false;
+            plan.Run(block, bytes);
             for (int lane = 0; lane < lanes; ++lane) {
                 Complex* out = &rows[static_cast<std::size_t>(first + lane) * units];
                 for (std::int32_t u = keptU.first; u <= keptU.last; ++u)
@@ -116,6 +166,8 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
 
     // Forward columns u, through the row mirror map, outputs at the kept v;
     // then the window: lowPass[(v - V.first) * |U| + (u - U.first)].
+    const bool finite = allBytes;
+    if (!finite) pageBytes.reset();
     std::vector<Complex> lowPass(vunits * units);
     {
         const CPrunedFft plan(n, 1.0f, 0, allY.Indices(), keptV.Indices());
@@ -131,7 +183,7 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
                     block.Set(i, lane, rows[r * units + static_cast<std::size_t>(first + lane)]);
                 }
             }
-            plan.Run(block);
+            plan.Run(block, finite);
             for (int lane = 0; lane < lanes; ++lane) {
                 const std::int32_t u = keptU.first + first + lane;
                 for (std::int32_t v = keptV.first; v <= keptV.last; ++v) {
@@ -163,7 +215,7 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
                 const Complex* in = &lowPass[static_cast<std::size_t>(first + lane) * units];
                 for (std::int32_t u = keptU.first; u <= keptU.last; ++u) block.Set(u, lane, in[u - keptU.first]);
             }
-            plan.Run(block);
+            plan.Run(block, finite);
             for (int lane = 0; lane < lanes; ++lane) {
                 Complex* out = &between[static_cast<std::size_t>(first + lane) * static_cast<std::size_t>(width)];
                 for (std::int32_t x = pageX.first; x <= pageX.last; ++x) out[x - x0] = plan.Output(block, x, lane);
@@ -197,7 +249,7 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
                                       static_cast<std::size_t>(first + lane)]);
                 }
             }
-            plan.Run(block);
+            plan.Run(block, finite);
             float* column = tile.data() + (first - tileFirst);
             for (std::int32_t y = pageY.first; y <= pageY.last; ++y, column += kTileColumns)
                 plan.OutputReal(block, y, column);
@@ -221,6 +273,12 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
             for (std::int32_t i = 0; i < tileWidth; ++i) largest = std::max(largest, std::fabs(row[i]));
         tileLargest[static_cast<std::size_t>(tileIndex)] = largest;  // NaN never wins std::max(largest, NaN)
         if (tileIndex == 0) firstMagnitude = std::fabs(tile[0]);
+        // With the page kept as bytes, the plane's storage takes the background.
+        if (finite) {
+            row = tile.data();
+            for (std::int32_t y = pageY.first; y <= pageY.last; ++y, row += kTileColumns)
+                std::copy_n(row, tileWidth, plane.Row(y) + tileFirst);
+        }
     });
     float largest = firstMagnitude;
     if (!std::isnan(largest))
@@ -228,7 +286,19 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
 
     if (backgroundOut != nullptr) backgroundOut->Resize(pageX.first, pageX.last, pageY.first, pageY.last);
 
-    // Normalise by the largest magnitude and divide, a row segment at a time.
+    // Normalise by the largest magnitude and divide: the page from its bytes by
+    // the background in the plane, or, for any other page, by the background
+    // computed once more, a row segment at a time.
+    if (finite) {
+        ParallelFor(height, threads, [&](std::int64_t r, int) {
+            float* values = plane.Row(static_cast<std::int32_t>(pageY.first + r));
+            if (backgroundOut != nullptr)
+                std::copy_n(values, width, backgroundOut->Row(static_cast<std::int32_t>(pageY.first + r)));
+            DivideRow(&pageBytes[static_cast<std::size_t>(r) * static_cast<std::size_t>(width)], values, values, width,
+                      largest);
+        });
+        return;
+    }
     ParallelFor(tileCount, threads, [&](std::int64_t tileIndex, int worker) {
         const std::vector<float>& tile = computeTile(tileIndex, worker);
         const auto tileFirst = static_cast<std::int32_t>(tileIndex * kTileColumns);
@@ -237,10 +307,7 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
         for (std::int32_t y = pageY.first; y <= pageY.last; ++y, estimate += kTileColumns) {
             float* values = plane.Row(y) + tileFirst;
             if (backgroundOut != nullptr) std::copy_n(estimate, tileWidth, backgroundOut->Row(y) + tileFirst);
-            for (std::int32_t i = 0; i < tileWidth; ++i) {
-                const float d = largest != 0.0f ? estimate[i] / largest : estimate[i];
-                values[i] = d == 0.0f ? 0.0f : values[i] / d;
-            }
+            DivideRow(values, estimate, values, tileWidth, largest);
         }
     });
 }

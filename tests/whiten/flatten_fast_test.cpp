@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include "support/golden.h"
@@ -15,7 +16,9 @@ using testsupport::SameFloat;
 
 namespace {
 
-enum class Content { Random, Text, Uniform, Zero };
+// Pages of whole numbers 0 .. 255 (as bitmaps give them) take the lean path of
+// the fast flattening; the other contents check its general path.
+enum class Content { Random, Text, Uniform, Zero, Fraction, NegativeZero, Huge, Infinite, NotANumber };
 
 // A page of whole numbers 0 .. 255 as the gray conversion makes them.
 CArray2D<float> MakePage(std::int32_t width, std::int32_t height, Content content, unsigned seed) {
@@ -33,6 +36,21 @@ CArray2D<float> MakePage(std::int32_t width, std::int32_t height, Content conten
                     break;
                 case Content::Zero:
                     v = 0.0f;
+                    break;
+                case Content::Fraction:
+                    v = static_cast<float>(random() % 256) + 0.25f;
+                    break;
+                case Content::NegativeZero:
+                    v = x == 3 && y == 1 ? -0.0f : static_cast<float>(random() % 256);
+                    break;
+                case Content::Huge:
+                    v = x == 5 ? 3.0e38f : static_cast<float>(random() % 256);
+                    break;
+                case Content::Infinite:
+                    v = x == 2 && y == 2 ? std::numeric_limits<float>::infinity() : static_cast<float>(random() % 256);
+                    break;
+                case Content::NotANumber:
+                    v = x == 1 && y == 0 ? std::nanf("") : static_cast<float>(random() % 256);
                     break;
                 case Content::Text: {
                     // Paper lit unevenly, with dark strokes in lines of text.
@@ -99,6 +117,11 @@ TEST(FlattenBackgroundFast, MatchesTheReferenceOnManyPages) {
         {"700 x 900 uniform", 700, 900, Content::Uniform},
         {"600 x 530 all zero", 600, 530, Content::Zero},
         {"1100 x 1400 text", 1100, 1400, Content::Text},
+        {"fractional values", 70, 50, Content::Fraction},
+        {"a negative zero", 70, 50, Content::NegativeZero},
+        {"values near the largest float", 70, 50, Content::Huge},
+        {"an infinity", 70, 50, Content::Infinite},
+        {"a NaN", 70, 50, Content::NotANumber},
     };
     unsigned seed = 1;
     for (const auto& p : pages) {
