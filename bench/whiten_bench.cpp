@@ -184,8 +184,12 @@ int Main(int argc, char** argv) {
     // machine touches all of them alike.
     std::vector<std::vector<Sample>> samples(pipelines.size());
     for (int r = 0; r < repetitions; ++r)
-        for (std::size_t p = 0; p < pipelines.size(); ++p)
+        for (std::size_t p = 0; p < pipelines.size(); ++p) {
+            // Each save writes a new file, as a run over a book does; replacing an
+            // earlier output would add the release of its pages to the save.
+            std::filesystem::remove(outputOf(pipelines[p]));
             samples[p].push_back(RunInChild(pipelines[p], page, outputOf(pipelines[p]), threads));
+        }
     // The whitened pages of the two flattenings must be the same, byte for byte.
     std::string sameOutput;
     if (std::find(pipelines.begin(), pipelines.end(), "fast") != pipelines.end() &&

@@ -167,6 +167,18 @@ std::int32_t CPrunedFft::Position(std::int32_t centred) const {
     return centred < 0 ? centred + n_ : centred;
 }
 
+void CPrunedFft::Block::SetRealRows(const float* const* rows, int lanes, const std::int32_t* column) {
+    const std::int32_t half = n_ / 2;
+    for (std::int32_t p = 0; p < n_; ++p) {
+        // Storage position p holds centred index p, or p - n for the upper half.
+        const std::int32_t c = column[(p < half || n_ == 1 ? p : p - n_) + half];
+        float* lane = &re_[static_cast<std::size_t>(p) * kLanes];
+        for (int l = 0; l < lanes; ++l) lane[l] = rows[l][c];
+        for (int l = lanes; l < kLanes; ++l) lane[l] = 0.0f;
+    }
+    std::fill(im_.begin(), im_.end(), 0.0f);
+}
+
 std::int64_t CPrunedFft::fullButterflyCount() const {
     std::int64_t stages = 0;
     for (std::int32_t h = n_ / 2; h > 0; h /= 2) ++stages;

@@ -40,6 +40,10 @@ public:
             re_[at] = value;
             im_[at] = 0.0f;
         }
+        // Sets every input index -n/2 .. n/2 - 1 of every lane to a real value:
+        // lane l < lanes takes rows[l][column[i + n/2]] at index i; the other lanes
+        // take zeros.
+        void SetRealRows(const float* const* rows, int lanes, const std::int32_t* column);
 
     private:
         friend class CPrunedFft;

@@ -51,18 +51,18 @@ std::int64_t Batches(std::int64_t count) {
 }
 
 // Copies a row of whole numbers 0 .. 255 into bytes; false (and the bytes of no
-// use) when a value is anything else, -0 included.
+// use) when a value is anything else, -0 and NaN included. Written without
+// branches so that it runs in vector lanes.
 bool CopyBytes(const float* row, std::int32_t width, std::uint8_t* bytes) {
-    bool exact = true;
+    std::uint32_t mismatch = 0;
     for (std::int32_t i = 0; i < width; ++i) {
         const float v = row[i];
-        const bool inRange = v >= 0.0f && v <= 255.0f;  // false for NaN
-        const auto b = static_cast<std::uint8_t>(inRange ? v : 0.0f);
-        exact = exact && inRange &&
-                std::bit_cast<std::uint32_t>(static_cast<float>(b)) == std::bit_cast<std::uint32_t>(v);
-        bytes[i] = b;
+        const float inRange = v >= 0.0f && v <= 255.0f ? v : 0.0f;  // NaN too becomes 0
+        const auto whole = static_cast<std::int32_t>(inRange);
+        bytes[i] = static_cast<std::uint8_t>(whole);
+        mismatch |= std::bit_cast<std::uint32_t>(static_cast<float>(whole)) ^ std::bit_cast<std::uint32_t>(v);
     }
-    return exact;
+    return mismatch == 0;
 }
 
 // out = page / (background / largest), or page / background when largest is 0,
@@ -148,12 +148,13 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
             const auto first = static_cast<std::int32_t>(batch * kLanes);
             const std::int32_t lanes = std::min(kLanes, height - first);
             bool bytes = true;
+            const float* pageRows[kLanes];
             for (int lane = 0; lane < lanes; ++lane) {
-                const float* row = plane.Row(y0 + first + lane);
-                bytes = CopyBytes(row, width, &pageBytes[static_cast<std::size_t>(first + lane) * width]) && bytes;
-                for (std::int32_t i = allX.first; i <= allX.last; ++i)
-                    block.SetReal(i, lane, row[sourceColumn[static_cast<std::size_t>(i - allX.first)]]);
+                pageRows[lane] = plane.Row(y0 + first + lane);
+                bytes = CopyBytes(pageRows[lane], width, &pageBytes[static_cast<std::size_t>(first + lane) * width]) &&
+                        bytes;
             }
+            block.SetRealRows(pageRows, lanes, sourceColumn.data());
             if (!bytes) allBytes = false;
             plan.Run(block, bytes);
             for (int lane = 0; lane < lanes; ++lane) {

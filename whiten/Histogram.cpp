@@ -9,8 +9,12 @@ namespace {
 
 // The bin of value v: q = (v - origin) / width in double, truncated, with
 // everything below 1 (NaN included) in bin 0 and everything from 511 up in 511.
+// With a width of exactly 1 the division is left out: dividing by 1 changes no
+// double, NaN and infinities included.
+template <bool kUnitWidth>
 inline int BinOf(float v, double lower, double width) {
-    const double q = (static_cast<double>(v) - lower) / width;
+    const double offset = static_cast<double>(v) - lower;
+    const double q = kUnitWidth ? offset : offset / width;
     if (!(q >= 1.0)) return 0;
     if (q >= static_cast<double>(kHistogramBins - 1)) return kHistogramBins - 1;
     return static_cast<int>(q);
@@ -22,6 +26,7 @@ std::vector<int> Histogram(const CArrayBase<float>& plane, float origin, float b
                            int threads) {
     const double lower = static_cast<double>(origin);
     const double width = static_cast<double>(binWidth);
+    const bool unitWidth = width == 1.0;
     const float* values = plane.elements();
     const std::int64_t count = plane.elementCount();
     const int workers = static_cast<int>(std::clamp<std::int64_t>(count / (1 << 18), 1, std::max(threads, 1)));
@@ -30,7 +35,8 @@ std::vector<int> Histogram(const CArrayBase<float>& plane, float origin, float b
         std::vector<int>& bins = partial[static_cast<std::size_t>(part)];
         const std::int64_t end = count * (part + 1) / workers;
         for (std::int64_t i = count * part / workers; i < end; ++i)
-            ++bins[static_cast<std::size_t>(BinOf(values[i], lower, width))];
+            ++bins[static_cast<std::size_t>(unitWidth ? BinOf<true>(values[i], lower, width)
+                                                      : BinOf<false>(values[i], lower, width))];
     });
     std::vector<int> counts(kHistogramBins, 0);
     for (const auto& bins : partial)

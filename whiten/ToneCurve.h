@@ -2,6 +2,7 @@
 // towards black: y = 255 / (1 + exp(-K (v - T))).
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 struct ToneCurve {
@@ -16,4 +17,8 @@ struct ToneCurve {
 
     // Each step is evaluated in double and rounded to float where the curve stores it.
     float Apply(float v) const;
+
+    // Apply() on every value in place; the steps around the exponential run in
+    // vector lanes.
+    void ApplyAll(float* values, std::int64_t count) const;
 };

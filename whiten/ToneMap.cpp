@@ -14,7 +14,7 @@ ToneCurve ToneMap(CArray2D<float>& plane, int threads) {
     const std::int64_t count = plane.elementCount();
     ParallelFor((count + kChunk - 1) / kChunk, threads, [&](std::int64_t chunk, int) {
         const std::int64_t end = std::min(count, (chunk + 1) * kChunk);
-        for (std::int64_t i = chunk * kChunk; i < end; ++i) values[i] = curve.Apply(values[i]);
+        curve.ApplyAll(values + chunk * kChunk, end - chunk * kChunk);
     });
     return curve;
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "support/golden.h"
 #include "whiten/Histogram.h"
@@ -149,4 +150,22 @@ TEST(ToneMap, ReproducesGoldenVectorsBitForBit) {
         ++caseIndex;
     }
     EXPECT_EQ(caseIndex, 12);
+}
+
+// The batch form of the curve against the one-value form, bit for bit, over
+// random values, the special values and several paper levels.
+TEST(ToneCurve, ApplyAllMatchesApply) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> spread(-400.0f, 700.0f);
+    std::vector<float> values(5000);
+    for (auto& v : values) v = spread(random);
+    const float inf = std::numeric_limits<float>::infinity();
+    values.insert(values.end(), {0.0f, -0.0f, inf, -inf, std::nanf(""), 1e-40f, -1e-40f, 3e38f, -3e38f, 255.0f});
+    for (int paperLevel : {-256, -50, 0, 1, 149, 200, 255}) {
+        const ToneCurve curve = ToneCurve::ForPaperLevel(paperLevel);
+        std::vector<float> batch(values);
+        curve.ApplyAll(batch.data(), static_cast<std::int64_t>(batch.size()));
+        for (std::size_t i = 0; i < values.size(); ++i)
+            ASSERT_TRUE(SameFloat(curve.Apply(values[i]), batch[i])) << "P " << paperLevel << " v " << values[i];
+    }
 }
