@@ -1,15 +1,16 @@
 #include "app/ProcessFile.h"
 
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <span>
+
 #include "image/BmpFileBroken.h"
 #include "image/CBmp24.h"
 #include "image/GrayConversion.h"
 #include "platform/Path.h"
 #include "whiten/FlattenBackgroundFast.h"
 #include "whiten/ToneMap.h"
-
-#include <cstdio>
-#include <cstring>
-#include <memory>
 
 namespace {
 
@@ -34,8 +35,7 @@ int ProcessFile(const std::string& path) {
     const std::string strTargetFileName = platform::PathFileName(path);
     const std::string strTargetFolder = platform::PathJoin(strSourceFolder, "Result");
     platform::MakeFolders(strTargetFolder);
-    std::printf("strTargetFolder = %s, strTargetFileName = %s\n", strTargetFolder.c_str(),
-                strTargetFileName.c_str());
+    std::printf("strTargetFolder = %s, strTargetFileName = %s\n", strTargetFolder.c_str(), strTargetFileName.c_str());
     if (!platform::IsFolder(strTargetFolder)) {
         std::printf("TargetPath %s is NOT exist\n", strTargetFolder.c_str());
         return kJobNoTargetFolder;
@@ -54,13 +54,17 @@ int ProcessFile(const std::string& path) {
     }
 
     // The page's road: loaded image -> gray plane -> whitened plane -> output
-    // image. The input image is released as soon as the gray plane holds the page.
+    // image. Once the gray plane holds the page, the loaded pixels are dead: their
+    // storage serves the flattening's byte copy of the page and then becomes the
+    // output image, instead of being released and asked for again. The job never
+    // holds more than it did while converting the image to the plane.
     CArray2D<float> plane;
     BitmapToGray(plane, *input);
-    input.reset();
-    FlattenBackgroundFast(plane);
+    const std::span<std::uint8_t> deadPixels(
+        input->Pixels(), static_cast<std::size_t>(input->RowBytes()) * static_cast<std::size_t>(input->Height()));
+    FlattenBackgroundFast(plane, DefaultThreadCount(), nullptr, deadPixels);
     ToneMap(plane);
-    CBmp24_<0> output(CBmp24_<0>::empty);
+    CBmp24_<0>& output = *input;
     GrayToBitmap(output, plane);
     plane.Resize(0, -1, 0, -1);
 

@@ -15,7 +15,7 @@ int main(int argc, char* argv[]) {
         // Line by line, so that progress shows while the run pauses or works on
         // later pages, also when the output goes to a pipe or a log file.
         std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
-        platform::ReturnLargeBlocksToSystem();
+        platform::ReuseFreedBlocks();
         const EntryServices services{
             ProcessFile,
             platform::SleepMilliseconds,

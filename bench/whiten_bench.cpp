@@ -59,19 +59,22 @@ Sample RunPipeline(const std::string& pipeline, const std::string& page, const s
     if (!input->IsThisType(page)) throw std::string("not a 24-bit bitmap: " + page);
     input->Load(page);
     lap(0);
+    // The stages as the per-file job runs them, the input image's storage
+    // serving the flattening's byte copy and the output image.
     CArray2D<float> plane;
     BitmapToGray(plane, *input, threads);
-    input.reset();
     lap(1);
     if (pipeline == "fast") {
-        FlattenBackgroundFast(plane, threads);
+        FlattenBackgroundFast(
+            plane, threads, nullptr,
+            {input->Pixels(), static_cast<std::size_t>(input->RowBytes()) * static_cast<std::size_t>(input->Height())});
     } else if (pipeline == "reference") {
         FlattenBackground(plane);
     }
     lap(2);
     if (pipeline != "floor") ToneMap(plane, threads);
     lap(3);
-    CBmp24_<0> bitmap(CBmp24_<0>::empty);
+    CBmp24_<0>& bitmap = *input;
     GrayToBitmap(bitmap, plane, threads);
     plane.Resize(0, -1, 0, -1);
     lap(4);
@@ -230,7 +233,7 @@ int Main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    platform::ReturnLargeBlocksToSystem();  // as the tool itself does
+    platform::ReuseFreedBlocks();  // as the tool itself does
     try {
         return Main(argc, argv);
     } catch (const std::string& message) {

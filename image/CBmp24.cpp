@@ -115,13 +115,17 @@ void CBmp24_<N>::Create(std::int32_t newWidth, std::int32_t newHeight) {
     if (!bmp::SizeWithinLimits(newWidth, newHeight)) throw std::string("CBmp24_::Create : image size error!");
     const std::int64_t newRowBytes = bmp::RowBytes24(newWidth);
     const std::size_t blockBytes = static_cast<std::size_t>(newRowBytes) * static_cast<std::size_t>(newHeight);
-    auto block = std::make_unique_for_overwrite<std::uint8_t[]>(blockBytes);
-    platform::AdviseLargeBlock(block.get(), blockBytes);
-    std::memset(block.get(), 0, blockBytes);
+    // An image of the same size keeps its pixel block: the same storage, cleared.
+    if (!pixels || newWidth != width || newHeight != height) {
+        pixels.reset();  // the old block goes before the new one comes
+        auto block = std::make_unique_for_overwrite<std::uint8_t[]>(blockBytes);
+        platform::AdviseLargeBlock(block.get(), blockBytes);
+        pixels = std::move(block);
+    }
+    std::memset(pixels.get(), 0, blockBytes);
     width = newWidth;
     rowBytes = static_cast<std::int32_t>(newRowBytes);
     height = newHeight;
-    pixels = std::move(block);
     SetFreshHeaders();
 }
 

@@ -24,7 +24,8 @@ public:
     CBmp24_& operator=(const CBmp24_&) = delete;
 
     // A width × height image (each 0 … 1,048,576, at most 2^30 pixels) with fresh
-    // headers and every pixel and padding byte 0. Replaces whatever the image held.
+    // headers and every pixel and padding byte 0. Replaces whatever the image held;
+    // an image that already has this size keeps its pixel storage.
     // Throws "CBmp24_::Create : image size error!" for sizes outside those limits.
     void Create(std::int32_t width, std::int32_t height);
 

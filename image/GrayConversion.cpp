@@ -39,7 +39,8 @@ CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image, i
 CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane, int threads) {
     const std::int32_t width = plane.Width();
     const std::int32_t height = plane.Height();
-    image.Release();
+    // Create gives fresh headers; an image of the plane's size keeps its pixel
+    // storage (the job makes the output in the input image's place).
     image.Create(width, height);
     if (width == 0) return image;
     const std::size_t padding = static_cast<std::size_t>(image.RowBytes()) - 3 * static_cast<std::size_t>(width);

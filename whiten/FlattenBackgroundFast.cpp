@@ -103,7 +103,8 @@ private:
 
 }  // namespace
 
-void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>* backgroundOut) {
+void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>* backgroundOut,
+                           std::span<std::uint8_t> scratch) {
     if (plane.elementCount() == 0) throw std::string("FlattenBackgroundFast : the plane has no elements!");
     threads = std::max(threads, 1);
 
@@ -137,8 +138,13 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
     // its values, and every sum the transforms form from them, are finite.
     std::vector<Complex> rows(static_cast<std::size_t>(height) * units);
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    auto pageBytes = std::make_unique_for_overwrite<std::uint8_t[]>(pixels);
-    platform::AdviseLargeBlock(pageBytes.get(), pixels);
+    std::unique_ptr<std::uint8_t[]> ownBytes;
+    std::uint8_t* pageBytes = scratch.size() >= pixels ? scratch.data() : nullptr;
+    if (pageBytes == nullptr) {
+        ownBytes = std::make_unique_for_overwrite<std::uint8_t[]>(pixels);
+        platform::AdviseLargeBlock(ownBytes.get(), pixels);
+        pageBytes = ownBytes.get();
+    }
     std::atomic<bool> allBytes{true};
     {
         const CPrunedFft plan(m, 1.0f, 0, allX.Indices(), keptU.Indices());
@@ -168,7 +174,7 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
     // Forward columns u, through the row mirror map, outputs at the kept v;
     // then the window: lowPass[(v - V.first) * |U| + (u - U.first)].
     const bool finite = allBytes;
-    if (!finite) pageBytes.reset();
+    if (!finite) ownBytes.reset();
     std::vector<Complex> lowPass(vunits * units);
     {
         const CPrunedFft plan(n, 1.0f, 0, allY.Indices(), keptV.Indices());

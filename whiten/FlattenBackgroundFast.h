@@ -2,6 +2,9 @@
 // FlattenBackground, computed from only the work that reaches them.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "array/CArray2D.h"
 #include "platform/ParallelFor.h"
 
@@ -18,5 +21,9 @@
 // twice: once for the background's largest magnitude, once to divide. Every
 // butterfly kept is the full transform's own (see CPrunedFft). Memory beyond
 // the plane is a few rows of spectrum and a tile of columns per thread.
+//
+// A page of whole numbers 0 .. 255 is kept as a byte copy while the plane
+// holds the background; `scratch`, when it has room for one byte per pixel,
+// takes that copy instead of new storage (its content is lost).
 void FlattenBackgroundFast(CArray2D<float>& plane, int threads = DefaultThreadCount(),
-                           CArray2D<float>* background = nullptr);
+                           CArray2D<float>* background = nullptr, std::span<std::uint8_t> scratch = {});
