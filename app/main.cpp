@@ -13,8 +13,14 @@
 int main(int argc, char* argv[]) {
     try {
         // Line by line, so that progress shows while the run pauses or works on
-        // later pages, also when the output goes to a pipe or a log file.
+        // later pages, also when the output goes to a pipe or a log file. The
+        // Windows C runtime takes _IOLBF for full buffering; unbuffered, it still
+        // writes each printf in one piece.
+#if defined(_WIN32)
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
+#else
         std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+#endif
         platform::ReuseFreedBlocks();
         const EntryServices services{
             ProcessFile,
