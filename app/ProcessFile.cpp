@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "image/BmpFileBroken.h"
 #include "image/CBmp24.h"
@@ -60,10 +61,13 @@ int ProcessFile(const std::string& path) {
     // holds more than it did while converting the image to the plane.
     CArray2D<float> plane;
     BitmapToGray(plane, *input);
-    const std::span<std::uint8_t> deadPixels(
-        input->Pixels(), static_cast<std::size_t>(input->RowBytes()) * static_cast<std::size_t>(input->Height()));
-    FlattenBackgroundFast(plane, DefaultThreadCount(), nullptr, deadPixels);
-    ToneMap(plane);
+    std::vector<int> toneBins;
+    FastFlattenOptions flattening;
+    flattening.scratch = {input->Pixels(),
+                          static_cast<std::size_t>(input->RowBytes()) * static_cast<std::size_t>(input->Height())};
+    flattening.toneBins = &toneBins;
+    FlattenBackgroundFast(plane, flattening);
+    ToneMap(plane, DefaultThreadCount(), &toneBins);
     CBmp24_<0>& output = *input;
     GrayToBitmap(output, plane);
     plane.Resize(0, -1, 0, -1);

@@ -72,7 +72,9 @@ void Flatten(benchmark::State& state, bool fast) {
     for (auto _ : state) {
         CArray2D<float> plane(page);
         if (fast) {
-            FlattenBackgroundFast(plane, static_cast<int>(state.range(0)));
+            FastFlattenOptions options;
+            options.threads = static_cast<int>(state.range(0));
+            FlattenBackgroundFast(plane, options);
         } else {
             FlattenBackground(plane);
         }

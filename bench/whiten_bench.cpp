@@ -64,15 +64,19 @@ Sample RunPipeline(const std::string& pipeline, const std::string& page, const s
     CArray2D<float> plane;
     BitmapToGray(plane, *input, threads);
     lap(1);
+    std::vector<int> toneBins;
     if (pipeline == "fast") {
-        FlattenBackgroundFast(
-            plane, threads, nullptr,
-            {input->Pixels(), static_cast<std::size_t>(input->RowBytes()) * static_cast<std::size_t>(input->Height())});
+        FastFlattenOptions flattening;
+        flattening.threads = threads;
+        flattening.scratch = {input->Pixels(),
+                              static_cast<std::size_t>(input->RowBytes()) * static_cast<std::size_t>(input->Height())};
+        flattening.toneBins = &toneBins;
+        FlattenBackgroundFast(plane, flattening);
     } else if (pipeline == "reference") {
         FlattenBackground(plane);
     }
     lap(2);
-    if (pipeline != "floor") ToneMap(plane, threads);
+    if (pipeline != "floor") ToneMap(plane, threads, toneBins.empty() ? nullptr : &toneBins);
     lap(3);
     CBmp24_<0>& bitmap = *input;
     GrayToBitmap(bitmap, plane, threads);

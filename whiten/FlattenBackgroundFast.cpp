@@ -14,6 +14,7 @@
 #include "fft/CPrunedFft.h"
 #include "platform/LargeBlock.h"
 #include "whiten/FlattenBackground.h"
+#include "whiten/Histogram.h"
 #include "whiten/PlaneArithmetic.h"
 
 namespace {
@@ -103,8 +104,10 @@ private:
 
 }  // namespace
 
-void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>* backgroundOut,
-                           std::span<std::uint8_t> scratch) {
+void FlattenBackgroundFast(CArray2D<float>& plane, const FastFlattenOptions& options) {
+    int threads = options.threads;
+    CArray2D<float>* backgroundOut = options.background;
+    const std::span<std::uint8_t> scratch = options.scratch;
     if (plane.elementCount() == 0) throw std::string("FlattenBackgroundFast : the plane has no elements!");
     threads = std::max(threads, 1);
 
@@ -274,11 +277,16 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
         const std::vector<float>& tile = computeTile(tileIndex, worker);
         const auto tileFirst = static_cast<std::int32_t>(tileIndex * kTileColumns);
         const std::int32_t tileWidth = std::min(kTileColumns, width - tileFirst);
-        float largest = 0.0f;
+        // A maximum per column first, so that the loop runs in vector lanes;
+        // std::max(m, NaN) keeps m, so a NaN never wins.
+        float columnLargest[kTileColumns] = {};
         const float* row = tile.data();
         for (std::int32_t y = 0; y < height; ++y, row += kTileColumns)
-            for (std::int32_t i = 0; i < tileWidth; ++i) largest = std::max(largest, std::fabs(row[i]));
-        tileLargest[static_cast<std::size_t>(tileIndex)] = largest;  // NaN never wins std::max(largest, NaN)
+            for (std::int32_t i = 0; i < kTileColumns; ++i)
+                columnLargest[i] = std::max(columnLargest[i], std::fabs(row[i]));
+        float largest = 0.0f;
+        for (std::int32_t i = 0; i < tileWidth; ++i) largest = std::max(largest, columnLargest[i]);
+        tileLargest[static_cast<std::size_t>(tileIndex)] = largest;
         if (tileIndex == 0) firstMagnitude = std::fabs(tile[0]);
         // With the page kept as bytes, the plane's storage takes the background.
         if (finite) {
@@ -296,25 +304,39 @@ void FlattenBackgroundFast(CArray2D<float>& plane, int threads, CArray2D<float>*
     // Normalise by the largest magnitude and divide: the page from its bytes by
     // the background in the plane, or, for any other page, by the background
     // computed once more, a row segment at a time.
+    std::vector<std::vector<int>> bins(options.toneBins != nullptr ? static_cast<std::size_t>(threads) : 0,
+                                       std::vector<int>(kHistogramBins, 0));
+    auto countBins = [&](const float* values, std::int32_t count, int worker) {
+        if (options.toneBins != nullptr)
+            CountIntoBins(values, count, kToneBinsOrigin, kToneBinWidth, bins[static_cast<std::size_t>(worker)]);
+    };
     if (finite) {
-        ParallelFor(height, threads, [&](std::int64_t r, int) {
+        ParallelFor(height, threads, [&](std::int64_t r, int worker) {
             float* values = plane.Row(static_cast<std::int32_t>(pageY.first + r));
             if (backgroundOut != nullptr)
                 std::copy_n(values, width, backgroundOut->Row(static_cast<std::int32_t>(pageY.first + r)));
             DivideRow(&pageBytes[static_cast<std::size_t>(r) * static_cast<std::size_t>(width)], values, values, width,
                       largest);
+            countBins(values, width, worker);
         });
-        return;
+    } else {
+        ParallelFor(tileCount, threads, [&](std::int64_t tileIndex, int worker) {
+            const std::vector<float>& tile = computeTile(tileIndex, worker);
+            const auto tileFirst = static_cast<std::int32_t>(tileIndex * kTileColumns);
+            const std::int32_t tileWidth = std::min(kTileColumns, width - tileFirst);
+            const float* estimate = tile.data();
+            for (std::int32_t y = pageY.first; y <= pageY.last; ++y, estimate += kTileColumns) {
+                float* values = plane.Row(y) + tileFirst;
+                if (backgroundOut != nullptr) std::copy_n(estimate, tileWidth, backgroundOut->Row(y) + tileFirst);
+                DivideRow(values, estimate, values, tileWidth, largest);
+                countBins(values, tileWidth, worker);
+            }
+        });
     }
-    ParallelFor(tileCount, threads, [&](std::int64_t tileIndex, int worker) {
-        const std::vector<float>& tile = computeTile(tileIndex, worker);
-        const auto tileFirst = static_cast<std::int32_t>(tileIndex * kTileColumns);
-        const std::int32_t tileWidth = std::min(kTileColumns, width - tileFirst);
-        const float* estimate = tile.data();
-        for (std::int32_t y = pageY.first; y <= pageY.last; ++y, estimate += kTileColumns) {
-            float* values = plane.Row(y) + tileFirst;
-            if (backgroundOut != nullptr) std::copy_n(estimate, tileWidth, backgroundOut->Row(y) + tileFirst);
-            DivideRow(values, estimate, values, tileWidth, largest);
-        }
-    });
+    if (options.toneBins != nullptr) {
+        options.toneBins->assign(kHistogramBins, 0);
+        for (const auto& partial : bins)
+            for (int bin = 0; bin < kHistogramBins; ++bin)
+                (*options.toneBins)[static_cast<std::size_t>(bin)] += partial[static_cast<std::size_t>(bin)];
+    }
 }

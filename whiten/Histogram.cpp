@@ -22,27 +22,19 @@ inline int BinOf(float v, double lower, double width) {
 
 }  // namespace
 
-std::vector<int> Histogram(const CArrayBase<float>& plane, float origin, float binWidth, std::vector<int>* cleared,
-                           int threads) {
+void CountIntoBins(const float* values, std::int64_t count, float origin, float binWidth, std::vector<int>& counts) {
     const double lower = static_cast<double>(origin);
     const double width = static_cast<double>(binWidth);
-    const bool unitWidth = width == 1.0;
-    const float* values = plane.elements();
-    const std::int64_t count = plane.elementCount();
-    const int workers = static_cast<int>(std::clamp<std::int64_t>(count / (1 << 18), 1, std::max(threads, 1)));
-    std::vector<std::vector<int>> partial(static_cast<std::size_t>(workers), std::vector<int>(kHistogramBins, 0));
-    ParallelFor(workers, workers, [&](std::int64_t part, int) {
-        std::vector<int>& bins = partial[static_cast<std::size_t>(part)];
-        const std::int64_t end = count * (part + 1) / workers;
-        for (std::int64_t i = count * part / workers; i < end; ++i)
-            ++bins[static_cast<std::size_t>(unitWidth ? BinOf<true>(values[i], lower, width)
-                                                      : BinOf<false>(values[i], lower, width))];
-    });
-    std::vector<int> counts(kHistogramBins, 0);
-    for (const auto& bins : partial)
-        for (int b = 0; b < kHistogramBins; ++b)
-            counts[static_cast<std::size_t>(b)] += bins[static_cast<std::size_t>(b)];
+    if (width == 1.0) {
+        for (std::int64_t i = 0; i < count; ++i)
+            ++counts[static_cast<std::size_t>(BinOf<true>(values[i], lower, width))];
+    } else {
+        for (std::int64_t i = 0; i < count; ++i)
+            ++counts[static_cast<std::size_t>(BinOf<false>(values[i], lower, width))];
+    }
+}
 
+void ClearFullestBins(std::vector<int>& counts, std::vector<int>* cleared) {
     // Bins by descending count; the stable sort keeps equal counts in index order,
     // so the result does not depend on the standard library.
     std::vector<int> order(kHistogramBins);
@@ -54,5 +46,23 @@ std::vector<int> Histogram(const CArrayBase<float>& plane, float origin, float b
         counts[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])] = 0;
         if (cleared != nullptr) cleared->push_back(order[static_cast<std::size_t>(k)]);
     }
+}
+
+std::vector<int> Histogram(const CArrayBase<float>& plane, float origin, float binWidth, std::vector<int>* cleared,
+                           int threads) {
+    const float* values = plane.elements();
+    const std::int64_t count = plane.elementCount();
+    const int workers = static_cast<int>(std::clamp<std::int64_t>(count / (1 << 18), 1, std::max(threads, 1)));
+    std::vector<std::vector<int>> partial(static_cast<std::size_t>(workers), std::vector<int>(kHistogramBins, 0));
+    ParallelFor(workers, workers, [&](std::int64_t part, int) {
+        const std::int64_t first = count * part / workers;
+        CountIntoBins(values + first, count * (part + 1) / workers - first, origin, binWidth,
+                      partial[static_cast<std::size_t>(part)]);
+    });
+    std::vector<int> counts(kHistogramBins, 0);
+    for (const auto& bins : partial)
+        for (int b = 0; b < kHistogramBins; ++b)
+            counts[static_cast<std::size_t>(b)] += bins[static_cast<std::size_t>(b)];
+    ClearFullestBins(counts, cleared);
     return counts;
 }

@@ -8,8 +8,15 @@ namespace {
 constexpr std::int64_t kChunk = 1 << 16;  // elements a thread maps at a time
 }
 
-ToneCurve ToneMap(CArray2D<float>& plane, int threads) {
-    const ToneCurve curve = ToneCurve::FromHistogram(Histogram(plane, -256.0f, 1.0f, nullptr, threads));
+ToneCurve ToneMap(CArray2D<float>& plane, int threads, const std::vector<int>* binCounts) {
+    std::vector<int> counts;
+    if (binCounts != nullptr) {
+        counts = *binCounts;
+        ClearFullestBins(counts);
+    } else {
+        counts = Histogram(plane, kToneBinsOrigin, kToneBinWidth, nullptr, threads);
+    }
+    const ToneCurve curve = ToneCurve::FromHistogram(counts);
     float* values = plane.elements();
     const std::int64_t count = plane.elementCount();
     ParallelFor((count + kChunk - 1) / kChunk, threads, [&](std::int64_t chunk, int) {

@@ -7,5 +7,9 @@
 #include "whiten/ToneCurve.h"
 
 // Returns the curve it applied. Elements are mapped independently, so sharing
-// them out among threads changes nothing in the result.
-ToneCurve ToneMap(CArray2D<float>& plane, int threads = DefaultThreadCount());
+// them out among threads changes nothing in the result. `binCounts`, when
+// given, are the plane's counts in the curve's 512 bins (from -256, width 1,
+// nothing cleared yet), made already while the plane was written; otherwise
+// they are counted here.
+ToneCurve ToneMap(CArray2D<float>& plane, int threads = DefaultThreadCount(),
+                  const std::vector<int>* binCounts = nullptr);

@@ -10,6 +10,7 @@
 #include "support/golden.h"
 #include "whiten/FlattenBackground.h"
 #include "whiten/FlattenBackgroundFast.h"
+#include "whiten/Histogram.h"
 
 using testsupport::Hex;
 using testsupport::SameFloat;
@@ -75,7 +76,15 @@ void ExpectSameFlattening(const CArray2D<float>& page, const std::vector<int>& t
     FlattenBackground(reference, &referenceBackground);
     for (int threads : threadCounts) {
         CArray2D<float> fast(page), fastBackground;
-        FlattenBackgroundFast(fast, threads, &fastBackground);
+        std::vector<int> toneBins;
+        FastFlattenOptions options;
+        options.threads = threads;
+        options.background = &fastBackground;
+        options.toneBins = &toneBins;
+        FlattenBackgroundFast(fast, options);
+        std::vector<int> counted(kHistogramBins, 0);
+        CountIntoBins(reference.elements(), reference.elementCount(), kToneBinsOrigin, kToneBinWidth, counted);
+        EXPECT_EQ(toneBins, counted) << name << " threads " << threads;
         ASSERT_EQ(fast.xFirst(), reference.xFirst()) << name;
         ASSERT_EQ(fast.yFirst(), reference.yFirst()) << name;
         ASSERT_EQ(fast.elementCount(), reference.elementCount()) << name;
@@ -148,7 +157,12 @@ TEST(FlattenBackgroundFast, ReproducesGoldenVectorsBitForBit) {
         in.Expect("output");
         const auto expected = in.Floats(count);
         CArray2D<float> raw;
-        FlattenBackgroundFast(plane, 2, &raw);
+        std::vector<std::uint8_t> scratch(count);
+        FastFlattenOptions options;
+        options.threads = 2;
+        options.background = &raw;
+        options.scratch = scratch;
+        FlattenBackgroundFast(plane, options);
         for (std::size_t i = 0; i < count; ++i) {
             ASSERT_TRUE(SameUpToZeroSign(background[i], raw.elements()[i])) << "case " << cases << " element " << i;
             ASSERT_TRUE(SameFloat(expected[i], plane.elements()[i])) << "case " << cases << " element " << i;
