@@ -23,7 +23,7 @@ struct CPrunedFftOp {
 class CPrunedFft {
 public:
     // Sequences transformed together; their values lie lane by lane.
-    static constexpr int kLanes = 8;
+    static constexpr int kLanes = 16;
 
     // Holds kLanes sequences of the plan's length while they are transformed.
     class Block {

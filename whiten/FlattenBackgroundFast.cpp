@@ -21,7 +21,8 @@ namespace {
 
 using Complex = std::complex<float>;
 constexpr int kLanes = CPrunedFft::kLanes;
-constexpr std::int32_t kTileColumns = 8 * kLanes;  // page columns a worker takes at a time
+constexpr std::int32_t kTileColumns = 64;  // page columns a worker takes at a time
+static_assert(kTileColumns % kLanes == 0);
 
 // A contiguous range of centred indices.
 struct Band {
