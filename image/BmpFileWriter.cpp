@@ -7,6 +7,10 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -17,7 +21,17 @@ BmpFileWriter* currentWriter = &standardWriter;
 }  // namespace
 
 std::FILE* BmpFileWriter::CreateNew(const std::string& path) {
+#if defined(_WIN32)
+    // The Windows C runtime does not know fopen's "x"; the exclusive open does
+    // the same and sets errno to EEXIST alike.
+    const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    std::FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr) _close(fd);
+    return file;
+#else
     return std::fopen(path.c_str(), "wbx");  // "x": fail rather than reuse an existing file
+#endif
 }
 
 bool BmpFileWriter::Write(std::FILE* file, const void* data, std::size_t size) {
