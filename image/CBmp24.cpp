@@ -194,11 +194,17 @@ CBmp24_<N>& CBmp24_<N>::Load(const std::string& path) {
         }
     }
 
-    // The headers now describe what memory holds: 24-bit rows, bottom line first.
+    // The headers now describe what memory holds: 24-bit rows, bottom line first,
+    // and, when they came from further on, right after a 40-byte information
+    // header, as Save writes them; a saved copy would otherwise point past its rows.
     std::memcpy(fileHeader.get(), headers, bmp::kFileHeaderSize);
     std::memcpy(infoHeader.get(), headers + bmp::kFileHeaderSize, bmp::kInfoHeaderSize);
     if (layout.bytesPerPixel == 4) bmp::PutU16(infoHeader.get() + bmp::kBiBitCount, 24);
     if (layout.topDown) bmp::PutI32(infoHeader.get() + bmp::kBiHeight, layout.height);
+    if (layout.dataOffset != bmp::kHeadersSize) {
+        bmp::PutU32(fileHeader.get() + bmp::kBfOffBits, bmp::kHeadersSize);
+        bmp::PutU32(infoHeader.get() + bmp::kBiSize, bmp::kInfoHeaderSize);
+    }
     width = layout.width;
     rowBytes = layout.rowBytes;
     height = layout.height;
