@@ -1,0 +1,188 @@
+// Hostile and damaged inputs through the per-file job: each file gives its one
+// line, its result code (or the error that ends the run) and leaves no output;
+// then one run of the binary over many of them goes on past every refusal and
+// stops at the first file that cannot be opened.
+#include "app/ProcessFile.h"
+
+#include "app/reference_page.h"
+#include "app/test_bmp_files.h"
+#include "support/run_binary.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <functional>
+#include <sys/stat.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testbmp::Headers;
+using testbmp::Page;
+using testbmp::Rows;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+std::string Progress(const std::string& folder, const std::string& name) {
+    return "strTargetFolder = " + folder + ", strTargetFileName = " + name + "\n";
+}
+
+std::string Broken(const std::string& reason) { return "File is broken: " + reason + "\n"; }
+
+const std::string kNot24 = "File type is NOT Bmp24!\n";
+const std::string kShort = Broken("file is shorter than its headers");
+const std::string kTruncated = Broken("pixel data is truncated");
+const std::string kNotPositive = Broken("width or height is not positive");
+const std::string kTooLarge = Broken("image is too large");
+const std::string kOffsetBeyond = Broken("pixel data offset is beyond the end of the file");
+
+// The first 32 bytes of a PNG file (signature and image header) for a 40 × 30
+// colour picture; `interlace` stands where a bitmap keeps the low byte of its
+// bit count, so 24 there reads as a 24-bit header.
+std::string PngStart(char interlace) {
+    const char bytes[] = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\x28\0\0\0\x1E\x08\x02\0\0";
+    return std::string(bytes, sizeof bytes - 1) + interlace + std::string("\0\x5C\x6D\x1A", 4) +
+           std::string(40, '\x11');
+}
+
+const std::string kText = "Chapter one.\nIt was a dark and stormy night; the rain fell in torrents.\n";
+
+// The text with the bytes 24, 0 where a bitmap keeps its bit count; its width
+// then reads as the four letters "s a ", far above the limit.
+std::string TextWith24BitHeader() {
+    std::string text = kText;
+    text[28] = '\x18';
+    text[29] = '\0';
+    return text;
+}
+
+// A file the job is given: made by `make` at `path`.
+struct Hostile {
+    std::string name;
+    std::function<void(const std::string& path)> make;
+    int result;            // -1: an error ends the run
+    std::string line;      // printed after the progress line (result 0 or 2)
+    std::string output;    // bytes of Result/in.bmp for result 0
+};
+
+std::function<void(const std::string&)> Bytes(const std::string& bytes) {
+    return [bytes](const std::string& path) { WriteFile(path, bytes); };
+}
+
+Hostile Refused(std::string name, const std::string& bytes, std::string line) {
+    return {std::move(name), Bytes(bytes), 2, std::move(line), ""};
+}
+
+std::vector<Hostile> HostileFiles() {
+    const std::string rows3x2 = Rows(3, 2, 3);
+    const std::string plain3x2 = testbmp::WhitenedReference(Page(3, 2));
+    std::vector<Hostile> files = {
+        Refused("empty file", "", kShort),
+        Refused("24-bit header, no pixel data", Headers(3, 2, 24), kTruncated),
+        Refused("last row short by one byte", Headers(3, 2, 24) + rows3x2.substr(0, 23), kTruncated),
+        Refused("last row missing its padding", Headers(3, 2, 24) + rows3x2.substr(0, 21), kTruncated),
+        Refused("width 0", Headers(0, 2, 24) + rows3x2, kNotPositive),
+        Refused("width -1", Headers(-1, 2, 24) + rows3x2, kNotPositive),
+        Refused("width -2^31", Headers(INT_MIN, 2, 24) + rows3x2, kNotPositive),
+        Refused("height 0", Headers(3, 0, 24) + rows3x2, kNotPositive),
+        Refused("height -2^31", Headers(3, INT_MIN, 24) + rows3x2, kTooLarge),
+        Refused("width 2^31-1", Headers(INT_MAX, 2, 24) + rows3x2, kTooLarge),
+        Refused("height 2^31-1", Headers(3, INT_MAX, 24) + rows3x2, kTooLarge),
+        Refused("top-down, one row short", Headers(3, -3, 24) + rows3x2, kTruncated),
+        Refused("width x 3 beyond 32 bits", Headers(0x55555556, 1, 24) + rows3x2, kTooLarge),
+        Refused("width above 2^20", Headers((1 << 20) + 1, 1, 24) + rows3x2, kTooLarge),
+        Refused("height above 2^20", Headers(1, (1 << 20) + 1, 24) + rows3x2, kTooLarge),
+        Refused("top-down height above 2^20", Headers(1, -(1 << 20) - 1, 24) + rows3x2, kTooLarge),
+        Refused("more than 2^30 pixels", Headers(1 << 15, (1 << 15) + 1, 24) + rows3x2, kTooLarge),
+        Refused("largest page, tiny file", Headers(1 << 15, 1 << 15, 24) + rows3x2, kTruncated),
+        Refused("bfOffBits beyond the end", Headers(3, 2, 24, 79) + rows3x2, kOffsetBeyond),
+        Refused("bfOffBits 2^32-1", Headers(3, 2, 24, 0xFFFFFFFF) + rows3x2, kOffsetBeyond),
+        Refused("bfOffBits leaves too little", Headers(3, 2, 24, 55) + rows3x2, kTruncated),
+        Refused("PNG", PngStart(0), kNot24),
+        Refused("PNG with a 24-bit header", PngStart(24), kTooLarge),
+        Refused("text", kText, kNot24),
+        Refused("text with a 24-bit header", TextWith24BitHeader(), kTooLarge),
+        // Offsets that cannot be meant are read as the rows following the headers.
+        {"bfOffBits 0", Bytes(Headers(3, 2, 24, 0) + rows3x2), 0, "", plain3x2},
+        {"bfOffBits inside the headers", Bytes(Headers(3, 2, 24, 20) + rows3x2), 0, "", plain3x2},
+        // Files that cannot be opened as pages end the run.
+        {"folder named in.bmp", [](const std::string& path) { fs::create_directory(path); }, -1, "", ""},
+        {"dangling symbolic link",
+         [](const std::string& path) { fs::create_symlink(path + ".gone", path); }, -1, "", ""},
+        {"named pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, -1, "", ""},
+        {"link to a device", [](const std::string& path) { fs::create_symlink("/dev/zero", path); }, -1, "", ""},
+    };
+    const std::string page = Page(3, 2);
+    for (std::size_t n = 1; n < 54; ++n) files.push_back(Refused(std::to_string(n) + " bytes", page.substr(0, n), kShort));
+    return files;
+}
+
+TEST(HostileFiles, EachGivesItsLineAndResultAndLeavesNoOutput) {
+    for (const Hostile& file : HostileFiles()) {
+        SCOPED_TRACE(file.name);
+        TempDir dir;
+        const std::string path = dir / "in.bmp";
+        file.make(path);
+        testing::internal::CaptureStdout();
+        int result = -1;
+        std::string error;
+        try {
+            result = ProcessFile(path);
+        } catch (const std::string& message) {
+            error = message;
+        }
+        const std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(printed, Progress(dir / "Result", "in.bmp") + file.line);
+        EXPECT_EQ(result, file.result);
+        EXPECT_EQ(error, file.result == -1 ? "CBmp24_::IsThisType : can't open " + path : "");
+        if (file.result == 0) {
+            EXPECT_EQ(ReadFile(dir / "Result/in.bmp"), file.output);
+        } else {
+            EXPECT_TRUE(fs::is_empty(dir / "Result"));
+        }
+    }
+}
+
+// One run over refusals, a sound page, a file that cannot be opened and one more
+// page: every refusal is one line and the run goes on; the unopenable file ends
+// it with one line on standard error, status 1, and no closing pause.
+TEST(HostileFiles, TheBinaryGoesOnPastRefusalsAndStopsAtAnUnopenableFile) {
+    TempDir dir;
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"empty.bmp", ""},
+        {"short.bmp", Page(3, 2).substr(0, 30)},
+        {"nopixels.bmp", Headers(3, 2, 24)},
+        {"huge.bmp", Headers(1 << 20, 1 << 10, 24) + Rows(3, 2, 3)},
+        {"negative.bmp", Headers(-3, 2, 24) + Rows(3, 2, 3)},
+        {"intmin.bmp", Headers(3, INT_MIN, 24) + Rows(3, 2, 3)},
+        {"offset.bmp", Headers(3, 2, 24, 5000) + Rows(3, 2, 3)},
+        {"png.bmp", PngStart(0)},
+    };
+    std::vector<std::string> args;
+    std::string expected;
+    for (const auto& [name, bytes] : refused) {
+        WriteFile(dir / name, bytes);
+        args.push_back(name);
+    }
+    expected = Progress("./Result", "empty.bmp") + kShort + Progress("./Result", "short.bmp") + kShort +
+               Progress("./Result", "nopixels.bmp") + kTruncated + Progress("./Result", "huge.bmp") + kTruncated +
+               Progress("./Result", "negative.bmp") + kNotPositive + Progress("./Result", "intmin.bmp") + kTooLarge +
+               Progress("./Result", "offset.bmp") + kOffsetBeyond + Progress("./Result", "png.bmp") + kNot24;
+    WriteFile(dir / "good.bmp", Page(4, 3));
+    fs::create_symlink("nowhere.bmp", dir / "dangling.bmp");
+    WriteFile(dir / "after.bmp", Page(4, 3));
+    args.insert(args.end(), {"good.bmp", "dangling.bmp", "after.bmp"});
+    expected += Progress("./Result", "good.bmp") + Progress("./Result", "dangling.bmp");
+
+    const auto run = testsupport::RunWhiten(args, dir.Path().string(), {"LANG=C"});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "CBmp24_::IsThisType : can't open dangling.bmp\n");
+    EXPECT_EQ(ReadFile(dir / "Result/good.bmp"), testbmp::WhitenedReference(Page(4, 3)));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Result"), fs::directory_iterator()), 1);
+}
+
+}  // namespace

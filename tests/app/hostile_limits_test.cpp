@@ -1,0 +1,132 @@
+// Headers that claim huge pages in tiny files are refused before any large
+// allocation. The largest single request is watched through the global
+// allocation functions, which this test program replaces; and, outside the
+// address sanitizer (which reserves a vast address space of its own), a child
+// process with a bounded address space runs the job on the same files.
+#include "app/ProcessFile.h"
+
+#include "app/test_bmp_files.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+#include <cstdlib>
+#include <new>
+#include <sys/resource.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define WHITEN_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define WHITEN_TEST_ASAN 1
+#endif
+#endif
+
+namespace {
+
+std::atomic<bool> watching{false};
+std::atomic<std::size_t> largestRequest{0};
+
+void NoteRequest(std::size_t bytes) {
+    if (!watching.load(std::memory_order_relaxed)) return;
+    std::size_t seen = largestRequest.load(std::memory_order_relaxed);
+    while (bytes > seen && !largestRequest.compare_exchange_weak(seen, bytes)) {
+    }
+}
+
+}  // namespace
+
+void* operator new(std::size_t bytes) {
+    NoteRequest(bytes);
+    if (void* block = std::malloc(bytes == 0 ? 1 : bytes)) return block;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t bytes) { return ::operator new(bytes); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+
+namespace {
+
+using testbmp::Headers;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+struct Claim { const char* name; std::string bytes; };
+
+// Each claims a page of up to 2^30 pixels (3 GiB of rows) in a file of 78 bytes.
+std::vector<Claim> HugeClaims() {
+    const std::string rows = testbmp::Rows(3, 2, 3);
+    return {
+        {"2^30 pixels", Headers(1 << 15, 1 << 15, 24) + rows},
+        {"2^20 x 2^10", Headers(1 << 20, 1 << 10, 24) + rows},
+        {"widest row", Headers(1 << 20, 1, 24) + rows},
+        {"tallest column", Headers(1, 1 << 20, 24) + rows},
+        {"top-down 2^30 pixels", Headers(1 << 15, -(1 << 15), 24) + rows},
+        {"2^30 pixels behind a large offset", Headers(1 << 15, 1 << 15, 24, 70) + rows},
+        {"beyond the limits", Headers(INT_MAX, INT_MAX, 24) + rows},
+    };
+}
+
+int Job(const std::string& path) {
+    testing::internal::CaptureStdout();
+    const int result = ProcessFile(path);
+    testing::internal::GetCapturedStdout();
+    return result;
+}
+
+TEST(HostileLimits, HugeClaimsInTinyFilesAllocateNothingLarge) {
+    for (const Claim& claim : HugeClaims()) {
+        SCOPED_TRACE(claim.name);
+        TempDir dir;
+        WriteFile(dir / "in.bmp", claim.bytes);
+        largestRequest = 0;
+        watching = true;
+        const int result = Job(dir / "in.bmp");
+        watching = false;
+        EXPECT_EQ(result, 2);
+        EXPECT_LT(largestRequest.load(), 64u * 1024u);
+    }
+    // The watch sees the job's real blocks: a 200 x 100 page needs a plane of 80,000 bytes.
+    TempDir dir;
+    WriteFile(dir / "in.bmp", testbmp::Page(200, 100));
+    largestRequest = 0;
+    watching = true;
+    const int result = Job(dir / "in.bmp");
+    watching = false;
+    EXPECT_EQ(result, 0);
+    EXPECT_GE(largestRequest.load(), 80000u);
+}
+
+// In a child process with at most `bytes` of address space: 0 when every claim
+// is refused and a sound page still goes through, 3 otherwise.
+[[noreturn]] void RunWithAddressSpace(const std::vector<std::string>& refused, const std::string& sound, rlim_t bytes) {
+    std::freopen("/dev/null", "w", stdout);
+    const rlimit limit{bytes, bytes};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) std::exit(4);
+    int failures = 0;
+    for (const auto& path : refused) failures += ProcessFile(path) != 2;
+    failures += ProcessFile(sound) != 0;
+    std::exit(failures == 0 ? 0 : 3);
+}
+
+TEST(HostileLimits, HugeClaimsAreRefusedInABoundedAddressSpace) {
+#if defined(WHITEN_TEST_ASAN)
+    GTEST_SKIP() << "the address sanitizer needs an unbounded address space";
+#else
+    TempDir dir;
+    std::vector<std::string> refused;
+    int i = 0;
+    for (const Claim& claim : HugeClaims()) {
+        refused.push_back(dir / ("claim" + std::to_string(i++) + ".bmp"));
+        WriteFile(refused.back(), claim.bytes);
+    }
+    WriteFile(dir / "sound.bmp", testbmp::Page(64, 48));
+    EXPECT_EXIT(RunWithAddressSpace(refused, dir / "sound.bmp", rlim_t{1} << 30), testing::ExitedWithCode(0), "");
+#endif
+}
+
+}  // namespace
