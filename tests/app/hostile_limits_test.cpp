@@ -44,6 +44,11 @@ void* operator new(std::size_t bytes) {
     throw std::bad_alloc();
 }
 void* operator new[](std::size_t bytes) { return ::operator new(bytes); }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+    NoteRequest(bytes);
+    return std::malloc(bytes == 0 ? 1 : bytes);
+}
+void* operator new[](std::size_t bytes, const std::nothrow_t& tag) noexcept { return ::operator new(bytes, tag); }
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
@@ -103,7 +108,7 @@ TEST(HostileLimits, HugeClaimsInTinyFilesAllocateNothingLarge) {
 
 // In a child process with at most `bytes` of address space: 0 when every claim
 // is refused and a sound page still goes through, 3 otherwise.
-[[noreturn]] void RunWithAddressSpace(const std::vector<std::string>& refused, const std::string& sound, rlim_t bytes) {
+[[noreturn, maybe_unused]] void RunWithAddressSpace(const std::vector<std::string>& refused, const std::string& sound, rlim_t bytes) {
     std::freopen("/dev/null", "w", stdout);
     const rlimit limit{bytes, bytes};
     if (setrlimit(RLIMIT_AS, &limit) != 0) std::exit(4);
