@@ -169,6 +169,36 @@ TEST(HostileOutput, AFailingSaveEndsTheRunWithStatusOneAndKeepsTheEarlierOutput)
     }
 }
 
+// Anything but a folder under the name Result stops the run: result 1, its line,
+// the stop's pause and the closing one, status 0; nothing there is touched.
+TEST(HostileOutput, ResultThatIsNoFolderStopsTheRun) {
+    struct Case { const char* name; void (*make)(const std::string& result); };
+    const Case cases[] = {
+        {"plain file", [](const std::string& result) { WriteFile(result, kEarlier); }},
+        {"dangling link", [](const std::string& result) { fs::create_symlink("gone", result); }},
+        {"link to a file", [](const std::string& result) {
+             WriteFile(result + ".txt", kEarlier);
+             fs::create_symlink("Result.txt", result);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        fs::create_directory(dir / "pages");
+        for (const char* name : {"a.bmp", "pages/b.bmp", "c.bmp"}) WriteFile(dir / name, testbmp::Page(3, 2));
+        c.make(dir / "pages/Result");
+        const LoopRun run = RunCaptured({dir / "a.bmp", dir / "pages/b.bmp", dir / "c.bmp"});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.errors, "");
+        EXPECT_EQ(run.pauses, (std::vector<int>{5000, 5000}));
+        EXPECT_EQ(run.printed, Progress(dir / "Result", "a.bmp") + Progress(dir / "pages/Result", "b.bmp") +
+                                   "TargetPath " + (dir / "pages/Result") + " is NOT exist\n");
+        EXPECT_EQ(Entries(dir / "Result"), (Names{"a.bmp"}));
+        EXPECT_FALSE(fs::is_directory(dir / "pages/Result"));
+        if (fs::exists(dir / "pages/Result")) EXPECT_EQ(ReadFile(dir / "pages/Result"), kEarlier);
+    }
+}
+
 // A file system that refuses to grow a file (here: the process's file size limit,
 // as a full disk would) makes the real writer fail part way; the run ends with
 // status 1 and the earlier output survives.
