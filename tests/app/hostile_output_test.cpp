@@ -195,7 +195,9 @@ TEST(HostileOutput, ResultThatIsNoFolderStopsTheRun) {
                                    "TargetPath " + (dir / "pages/Result") + " is NOT exist\n");
         EXPECT_EQ(Entries(dir / "Result"), (Names{"a.bmp"}));
         EXPECT_FALSE(fs::is_directory(dir / "pages/Result"));
-        if (fs::exists(dir / "pages/Result")) EXPECT_EQ(ReadFile(dir / "pages/Result"), kEarlier);
+        if (fs::exists(dir / "pages/Result")) {
+            EXPECT_EQ(ReadFile(dir / "pages/Result"), kEarlier);
+        }
     }
 }
 
