@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "array/CArray2D.h"
+#include "support/counting_plane.h"
 
 namespace {
 
@@ -37,17 +38,7 @@ void ExpectBounds(const Plane& plane, std::int32_t xFirst, std::int32_t xLast, s
     EXPECT_EQ(plane.pitch(), static_cast<std::int64_t>(xLast) - xFirst + 1);
 }
 
-// Counts the calls of the virtual Resize, to see that re-bounding goes through it.
-class CountingPlane : public Plane {
-public:
-    using Plane::Plane;
-    void Resize(std::int32_t xFirst, std::int32_t xLast, std::int32_t yFirst, std::int32_t yLast,
-                float* buffer = nullptr, std::uint32_t bufferBytes = 0) override {
-        ++resizeCalls;
-        Plane::Resize(xFirst, xLast, yFirst, yLast, buffer, bufferBytes);
-    }
-    int resizeCalls = 0;
-};
+using testsupport::CountingPlane;
 
 TEST(Array2D, DefaultIsOneZeroElement) {
     const Plane plane;

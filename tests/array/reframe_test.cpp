@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "array/CArray2D.h"
+#include "support/counting_plane.h"
 #include "array/MirrorIndex.h"
 
 namespace {
@@ -38,16 +39,7 @@ void ExpectBounds(const Plane& plane, std::int32_t xFirst, std::int32_t xLast, s
     EXPECT_EQ(plane.yLast(), yLast);
 }
 
-class CountingPlane : public Plane {
-public:
-    using Plane::Plane;
-    void Resize(std::int32_t xFirst, std::int32_t xLast, std::int32_t yFirst, std::int32_t yLast,
-                float* buffer = nullptr, std::uint32_t bufferBytes = 0) override {
-        ++resizeCalls;
-        Plane::Resize(xFirst, xLast, yFirst, yLast, buffer, bufferBytes);
-    }
-    int resizeCalls = 0;
-};
+using testsupport::CountingPlane;
 
 TEST(MirrorIndex, WorkedTables) {
     struct Case {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "array/CArray2D.h"
+#include "support/counting_plane.h"
 #include "image/CBmp24.h"
 #include "image/GrayConversion.h"
 #include "support/temp_dir.h"
@@ -18,16 +19,7 @@ namespace {
 using Image = CBmp24_<0>;
 using Plane = CArray2D<float>;
 
-class CountingPlane : public Plane {
-public:
-    using Plane::Plane;
-    void Resize(std::int32_t xFirst, std::int32_t xLast, std::int32_t yFirst, std::int32_t yLast,
-                float* buffer = nullptr, std::uint32_t bufferBytes = 0) override {
-        ++resizeCalls;
-        Plane::Resize(xFirst, xLast, yFirst, yLast, buffer, bufferBytes);
-    }
-    int resizeCalls = 0;
-};
+using testsupport::CountingPlane;
 
 void SetPixel(Image& image, std::int32_t x, std::int32_t y, std::uint8_t blue, std::uint8_t green,
               std::uint8_t red) {
