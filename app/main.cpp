@@ -5,6 +5,9 @@
 #include "platform/Console.h"
 #include "platform/LargeBlock.h"
 #include "platform/Sleep.h"
+#if defined(_WIN32)
+#include "platform/WindowsPath.h"
+#endif
 
 #include <cstdio>
 #include <exception>
@@ -18,6 +21,7 @@ int main(int argc, char* argv[]) {
         // writes each printf in one piece.
 #if defined(_WIN32)
         std::setvbuf(stdout, nullptr, _IONBF, 0);
+        platform::UseAnsiCodePageForPaths();
 #else
         std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
 #endif

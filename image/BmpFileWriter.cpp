@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+
+#include "platform/WindowsPath.h"
 #endif
 
 namespace {
@@ -23,8 +25,11 @@ BmpFileWriter* currentWriter = &standardWriter;
 std::FILE* BmpFileWriter::CreateNew(const std::string& path) {
 #if defined(_WIN32)
     // The Windows C runtime does not know fopen's "x"; the exclusive open does
-    // the same and sets errno to EEXIST alike.
-    const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    // the same and sets errno to EEXIST alike. Long paths take the wide call.
+    constexpr int kFlags = _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY;
+    const int fd = platform::FitsAnsiCalls(path)
+                       ? _open(path.c_str(), kFlags, _S_IREAD | _S_IWRITE)
+                       : _wopen(platform::ExtendedPath(path).c_str(), kFlags, _S_IREAD | _S_IWRITE);
     if (fd < 0) return nullptr;
     std::FILE* file = _fdopen(fd, "wb");
     if (file == nullptr) _close(fd);
@@ -46,14 +51,25 @@ bool BmpFileWriter::Close(std::FILE* file) {
 bool BmpFileWriter::Replace(const std::string& from, const std::string& to) {
 #if defined(_WIN32)
     // rename refuses an existing target there; this replaces it in one step.
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (platform::FitsAnsiCalls(from) && platform::FitsAnsiCalls(to))
+        return MoveFileExA(from.c_str(), to.c_str(), kFlags) != 0;
+    return MoveFileExW(platform::ExtendedPath(from).c_str(), platform::ExtendedPath(to).c_str(), kFlags) != 0;
 #else
     // POSIX rename replaces the target atomically.
     return std::rename(from.c_str(), to.c_str()) == 0;
 #endif
 }
 
-void BmpFileWriter::Remove(const std::string& path) { std::remove(path.c_str()); }
+void BmpFileWriter::Remove(const std::string& path) {
+#if defined(_WIN32)
+    if (!platform::FitsAnsiCalls(path)) {
+        DeleteFileW(platform::ExtendedPath(path).c_str());
+        return;
+    }
+#endif
+    std::remove(path.c_str());
+}
 
 BmpFileWriter& CurrentBmpFileWriter() { return *currentWriter; }
 

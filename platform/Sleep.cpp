@@ -1,4 +1,6 @@
-// Pauses through the standard thread library, which every platform we build for has.
+// Pauses through the standard thread library on the POSIX platforms.
+#if !defined(_WIN32)
+
 #include "platform/Sleep.h"
 
 #include <chrono>
@@ -11,3 +13,5 @@ void SleepMilliseconds(int milliseconds) {
 }
 
 }  // namespace platform
+
+#endif
