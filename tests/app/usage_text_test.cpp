@@ -4,11 +4,31 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <iconv.h>
 #include <string>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
 
 namespace {
 
+#if defined(_WIN32)
+// Decodes code page 932 with the system's converter, independently of the
+// program's stored UTF-8 form.
+std::string Cp932ToUtf8(std::string_view bytes) {
+    const int length = static_cast<int>(bytes.size());
+    const int wide = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
+    if (wide == 0) return "<invalid CP932>";
+    std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(932, 0, bytes.data(), length, utf16.data(), wide);
+    std::string out(static_cast<std::size_t>(wide) * 3, '\0');
+    out.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+#else
 // Decodes code page 932 with the C library's converter, independently of the
 // program's stored UTF-8 form.
 std::string Cp932ToUtf8(std::string_view bytes) {
@@ -24,6 +44,7 @@ std::string Cp932ToUtf8(std::string_view bytes) {
     out.resize(out.size() - outLeft);
     return out;
 }
+#endif
 
 TEST(UsageText, Cp932BytesAndUtf8FormSayTheSame) {
     const std::string_view cp932 = UsageTextCp932();

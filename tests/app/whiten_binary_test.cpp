@@ -1,7 +1,10 @@
 // End-to-end runs of the built `whiten` binary in temporary folders: usage bytes
 // per locale, a mixed argument list, a stopped run and errors that end a run.
 // Each run that processes files pauses for real, so the runs are few and each
-// checks several things.
+// checks several things. POSIX paths and locales; the Windows runs are in
+// tests/windows.
+#if !defined(_WIN32)
+
 #include "app/UsageText.h"
 
 #include "app/reference_page.h"
@@ -113,3 +116,5 @@ TEST(WhitenBinary, ErrorsEndTheRunWithOneLineAndStatusOne) {
 }
 
 }  // namespace
+
+#endif
