@@ -2,6 +2,9 @@
 // line, its result code (or the error that ends the run) and leaves no output;
 // then one run of the binary over many of them goes on past every refusal and
 // stops at the first file that cannot be opened.
+// POSIX paths and special files (named pipes); not built for Windows.
+#if !defined(_WIN32)
+
 #include "app/ProcessFile.h"
 
 #include "app/reference_page.h"
@@ -186,3 +189,5 @@ TEST(HostileFiles, TheBinaryGoesOnPastRefusalsAndStopsAtAnUnopenableFile) {
 }
 
 }  // namespace
+
+#endif

@@ -3,6 +3,9 @@
 // allocation functions, which this test program replaces; and, outside the
 // address sanitizer (which reserves a vast address space of its own), a child
 // process with a bounded address space runs the job on the same files.
+// POSIX resource limits; not built for Windows.
+#if !defined(_WIN32)
+
 #include "app/ProcessFile.h"
 
 #include "app/test_bmp_files.h"
@@ -135,3 +138,5 @@ TEST(HostileLimits, HugeClaimsAreRefusedInABoundedAddressSpace) {
 }
 
 }  // namespace
+
+#endif

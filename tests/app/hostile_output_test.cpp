@@ -2,6 +2,9 @@
 // create, write, close or rename its file, a file system that refuses to grow
 // the file, and a process killed in the middle of a save. None of them may leave
 // a partial file under the output name or damage an earlier output.
+// POSIX paths, resource limits and signals; not built for Windows.
+#if !defined(_WIN32)
+
 #include "app/Entry.h"
 #include "app/ProcessFile.h"
 
@@ -253,3 +256,5 @@ TEST(HostileOutput, AProcessKilledDuringASaveLeavesNoPartialOutput) {
 }
 
 }  // namespace
+
+#endif
