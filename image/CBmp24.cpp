@@ -6,6 +6,7 @@
 #include "image/BmpLayout.h"
 #include "platform/LargeBlock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -61,15 +62,19 @@ void SkipTo(std::FILE* file, std::uint64_t offset, const std::string& readError)
     }
 }
 
-// A name for the file Save writes before renaming it; unique enough that
-// exclusive creation rarely has to retry.
+// A name for the file Save writes before renaming it, in the same folder; unique
+// enough that exclusive creation rarely has to retry. The output's own name is
+// shortened to leave room for the suffix: names may be up to 255 bytes long.
 std::string TemporaryPathFor(const std::string& path) {
+    constexpr std::size_t kNameKept = 200;
     static std::atomic<unsigned> counter{0};
     const auto ticks = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
     char suffix[48];
     std::snprintf(suffix, sizeof suffix, ".part-%llx-%x", ticks, counter++);
-    return path + suffix;
+    const auto separator = path.find_last_of("/\\");
+    const std::size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
+    return path.substr(0, std::min(path.size(), nameStart + kNameKept)) + suffix;
 }
 
 }  // namespace

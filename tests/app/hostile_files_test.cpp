@@ -149,6 +149,23 @@ TEST(HostileFiles, EachGivesItsLineAndResultAndLeavesNoOutput) {
     }
 }
 
+// File names up to the system's 255 bytes are written under their own name; the
+// temporary file of the save must not need a longer one.
+TEST(HostileFiles, NamesOfEveryLengthUpTo255BytesAreWritten) {
+    for (std::size_t length : {5u, 200u, 230u, 255u}) {
+        SCOPED_TRACE(length);
+        TempDir dir;
+        const std::string name = std::string(length - 4, 'n') + ".bmp";
+        WriteFile(dir / name, Page(3, 2));
+        testing::internal::CaptureStdout();
+        const int result = ProcessFile(dir / name);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(ReadFile(dir / ("Result/" + name)), testbmp::WhitenedReference(Page(3, 2)));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Result"), fs::directory_iterator()), 1);
+    }
+}
+
 // One run over refusals, a sound page, a file that cannot be opened and one more
 // page: every refusal is one line and the run goes on; the unopenable file ends
 // it with one line on standard error, status 1, and no closing pause.
