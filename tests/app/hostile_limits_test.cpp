@@ -41,6 +41,12 @@ void NoteRequest(std::size_t bytes) {
 
 }  // namespace
 
+// The replaced operators pair malloc with free themselves; GCC cannot see that
+// through the inlined calls and would warn about a mismatch.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(std::size_t bytes) {
     NoteRequest(bytes);
     if (void* block = std::malloc(bytes == 0 ? 1 : bytes)) return block;
