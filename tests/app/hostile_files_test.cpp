@@ -5,6 +5,7 @@
 // POSIX paths and special files (named pipes); not built for Windows.
 #if !defined(_WIN32)
 
+#include "app/job_run.h"
 #include "app/ProcessFile.h"
 
 #include "app/reference_page.h"
@@ -29,9 +30,7 @@ using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
-std::string Progress(const std::string& folder, const std::string& name) {
-    return "strTargetFolder = " + folder + ", strTargetFileName = " + name + "\n";
-}
+using testjob::Progress;
 
 std::string Broken(const std::string& reason) { return "File is broken: " + reason + "\n"; }
 

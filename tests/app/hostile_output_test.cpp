@@ -5,6 +5,7 @@
 // POSIX paths, resource limits and signals; not built for Windows.
 #if !defined(_WIN32)
 
+#include "app/job_run.h"
 #include "app/Entry.h"
 #include "app/ProcessFile.h"
 
@@ -108,9 +109,7 @@ LoopRun RunCaptured(const std::vector<std::string>& paths) {
     return run;
 }
 
-std::string Progress(const std::string& folder, const std::string& name) {
-    return "strTargetFolder = " + folder + ", strTargetFileName = " + name + "\n";
-}
+using testjob::Progress;
 
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;

@@ -3,6 +3,7 @@
 // paths; the Windows forms are in tests/windows.
 #if !defined(_WIN32)
 
+#include "app/job_run.h"
 #include "app/ProcessFile.h"
 
 #include "app/reference_page.h"
@@ -21,27 +22,9 @@ using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
-struct JobRun {
-    int result = -1;
-    std::string printed;
-};
-
-JobRun Process(const std::string& path) {
-    testing::internal::CaptureStdout();
-    JobRun run;
-    try {
-        run.result = ProcessFile(path);
-    } catch (...) {
-        run.printed = testing::internal::GetCapturedStdout();
-        throw;
-    }
-    run.printed = testing::internal::GetCapturedStdout();
-    return run;
-}
-
-std::string Progress(const std::string& folder, const std::string& name) {
-    return "strTargetFolder = " + folder + ", strTargetFileName = " + name + "\n";
-}
+using testjob::Progress;
+using testjob::JobRun;
+using testjob::Process;
 
 TEST(ProcessFile, OnlyBmpNamesInAnyCaseAreTaken) {
     struct Case { const char* name; int result; };

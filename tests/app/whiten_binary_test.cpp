@@ -5,6 +5,7 @@
 // tests/windows.
 #if !defined(_WIN32)
 
+#include "app/job_run.h"
 #include "app/UsageText.h"
 
 #include "app/reference_page.h"
@@ -24,9 +25,7 @@ using testsupport::RunWhiten;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
-std::string Progress(const std::string& folder, const std::string& name) {
-    return "strTargetFolder = " + folder + ", strTargetFileName = " + name + "\n";
-}
+using testjob::Progress;
 
 TEST(WhitenBinary, UsageTextBytesFollowTheLocale) {
     struct Case { const char* name; std::vector<std::string> env; std::vector<std::string> args; std::string_view text; };

@@ -1,5 +1,6 @@
 // The per-file job with Windows paths: a page on a drive letter, the name checks,
 // a bare name, a missing file, a file named Result and a path beyond MAX_PATH.
+#include "app/job_run.h"
 #include "app/ProcessFile.h"
 
 #include "app/reference_page.h"
@@ -19,27 +20,9 @@ using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
-struct JobRun {
-    int result = -1;
-    std::string printed;
-};
-
-JobRun Process(const std::string& path) {
-    testing::internal::CaptureStdout();
-    JobRun run;
-    try {
-        run.result = ProcessFile(path);
-    } catch (...) {
-        run.printed = testing::internal::GetCapturedStdout();
-        throw;
-    }
-    run.printed = testing::internal::GetCapturedStdout();
-    return run;
-}
-
-std::string Progress(const std::string& folder, const std::string& name) {
-    return "strTargetFolder = " + folder + ", strTargetFileName = " + name + "\n";
-}
+using testjob::Progress;
+using testjob::JobRun;
+using testjob::Process;
 
 std::size_t FilesIn(const std::string& folder) {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
