@@ -35,11 +35,6 @@ public:
             re_[at] = value.real();
             im_[at] = value.imag();
         }
-        void SetReal(std::int32_t i, int lane, float value) {
-            const std::size_t at = Slot(i, lane);
-            re_[at] = value;
-            im_[at] = 0.0f;
-        }
         // Sets every input index -n/2 .. n/2 - 1 of every lane to a real value:
         // lane l < lanes takes rows[l][column[i + n/2]] at index i; the other lanes
         // take zeros.

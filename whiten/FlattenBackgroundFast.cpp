@@ -15,7 +15,6 @@
 #include "platform/LargeBlock.h"
 #include "whiten/FlattenBackground.h"
 #include "whiten/Histogram.h"
-#include "whiten/PlaneArithmetic.h"
 
 namespace {
 
