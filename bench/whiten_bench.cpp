@@ -3,6 +3,8 @@
 //   floor      load, gray, to bitmap, save (no whitening at all)
 //   reference  the whole job with the straightforward flattening
 //   fast       the whole job as the tool runs it
+// The stage "tone" finds the tone curve and its steps; "bitmap" writes the
+// curve's bytes (the plain values' bytes for the floor) into the output image.
 // Each repetition of each pipeline runs in a child process of its own, so that
 // the peak memory reported (the child's maximum resident set) is that
 // pipeline's alone. Figures are medians over the repetitions.
@@ -27,12 +29,14 @@
 #include <string>
 #include <vector>
 
+#include "array/UnclearedStorage.h"
 #include "image/CBmp24.h"
 #include "image/GrayConversion.h"
 #include "platform/LargeBlock.h"
 #include "platform/ParallelFor.h"
 #include "whiten/FlattenBackground.h"
 #include "whiten/FlattenBackgroundFast.h"
+#include "whiten/ToneBytes.h"
 #include "whiten/ToneMap.h"
 
 namespace {
@@ -62,6 +66,8 @@ Sample RunPipeline(const std::string& pipeline, const std::string& page, const s
     // The stages as the per-file job runs them, the input image's storage
     // serving the flattening's byte copy and the output image.
     CArray2D<float> plane;
+    std::unique_ptr<float[]> planeStorage =
+        GiveUnclearedStorage(plane, 0, input->Width() - 1, 0, input->Height() - 1);
     BitmapToGray(plane, *input, threads);
     lap(1);
     std::vector<int> toneBins;
@@ -76,11 +82,23 @@ Sample RunPipeline(const std::string& pipeline, const std::string& page, const s
         FlattenBackground(plane);
     }
     lap(2);
-    if (pipeline != "floor") ToneMap(plane, threads, toneBins.empty() ? nullptr : &toneBins);
+    // Both whitening pipelines end as the job does: the tone curve's bytes
+    // written straight into the output image.
+    std::unique_ptr<ToneByteMap> toneBytes;
+    if (pipeline != "floor")
+        toneBytes = std::make_unique<ToneByteMap>(
+            FindToneCurve(plane, threads, toneBins.empty() ? nullptr : &toneBins));
     lap(3);
     CBmp24_<0>& bitmap = *input;
-    GrayToBitmap(bitmap, plane, threads);
+    if (toneBytes) {
+        GrayToBitmap(bitmap, plane, threads, [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
+            toneBytes->WritePixels(values, count, pixels);
+        });
+    } else {
+        GrayToBitmap(bitmap, plane, threads);
+    }
     plane.Resize(0, -1, 0, -1);
+    planeStorage.reset();
     lap(4);
     bitmap.Save(output);
     lap(5);

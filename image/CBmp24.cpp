@@ -117,17 +117,27 @@ void CBmp24_<N>::SetFreshHeaders() {
 
 template <int N>
 void CBmp24_<N>::Create(std::int32_t newWidth, std::int32_t newHeight) {
+    Reshape(newWidth, newHeight, true);
+}
+
+template <int N>
+void CBmp24_<N>::CreateForOverwrite(std::int32_t newWidth, std::int32_t newHeight) {
+    Reshape(newWidth, newHeight, false);
+}
+
+template <int N>
+void CBmp24_<N>::Reshape(std::int32_t newWidth, std::int32_t newHeight, bool clear) {
     if (!bmp::SizeWithinLimits(newWidth, newHeight)) throw std::string("CBmp24_::Create : image size error!");
     const std::int64_t newRowBytes = bmp::RowBytes24(newWidth);
     const std::size_t blockBytes = static_cast<std::size_t>(newRowBytes) * static_cast<std::size_t>(newHeight);
-    // An image of the same size keeps its pixel block: the same storage, cleared.
+    // An image of the same size keeps its pixel block: the same storage.
     if (!pixels || newWidth != width || newHeight != height) {
         pixels.reset();  // the old block goes before the new one comes
         auto block = std::make_unique_for_overwrite<std::uint8_t[]>(blockBytes);
         platform::AdviseLargeBlock(block.get(), blockBytes);
         pixels = std::move(block);
     }
-    std::memset(pixels.get(), 0, blockBytes);
+    if (clear) std::memset(pixels.get(), 0, blockBytes);
     width = newWidth;
     rowBytes = static_cast<std::int32_t>(newRowBytes);
     height = newHeight;

@@ -28,6 +28,9 @@ public:
     // an image that already has this size keeps its pixel storage.
     // Throws "CBmp24_::Create : image size error!" for sizes outside those limits.
     void Create(std::int32_t width, std::int32_t height);
+    // Create for a caller that then writes every pixel and padding byte: the
+    // pixel bytes are not cleared first.
+    void CreateForOverwrite(std::int32_t width, std::int32_t height);
 
     // True when the file's information header gives 24 bits per pixel. Reads the
     // two headers into this image; width, height and pixels are left alone.
@@ -72,6 +75,7 @@ private:
         return static_cast<std::size_t>(y) * static_cast<std::size_t>(rowBytes);
     }
     void SetFreshHeaders();
+    void Reshape(std::int32_t newWidth, std::int32_t newHeight, bool clear);
 
     std::unique_ptr<std::uint8_t[]> fileHeader;
     std::unique_ptr<std::uint8_t[]> infoHeader;

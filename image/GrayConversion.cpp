@@ -37,24 +37,31 @@ CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image, i
 }
 
 CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane, int threads) {
+    return GrayToBitmap(image, plane, threads, [](const float* values, std::int32_t count, std::uint8_t* pixels) {
+        for (std::int32_t j = 0; j < count; ++j, pixels += 3) {
+            const std::uint8_t byte = GrayByte(values[j]);
+            pixels[0] = byte;
+            pixels[1] = byte;
+            pixels[2] = byte;
+        }
+    });
+}
+
+CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane, int threads, const GrayRowWriter& writeRow) {
     const std::int32_t width = plane.Width();
     const std::int32_t height = plane.Height();
-    // Create gives fresh headers; an image of the plane's size keeps its pixel
-    // storage (the job makes the output in the input image's place).
-    image.Create(width, height);
+    // Fresh headers; an image of the plane's size keeps its pixel storage (the
+    // job makes the output in the input image's place). Every byte, padding
+    // too, is written below.
+    image.CreateForOverwrite(width, height);
     if (width == 0) return image;
-    const std::size_t padding = static_cast<std::size_t>(image.RowBytes()) - 3 * static_cast<std::size_t>(width);
+    const std::size_t pixelBytes = 3 * static_cast<std::size_t>(width);
+    const std::size_t padding = static_cast<std::size_t>(image.RowBytes()) - pixelBytes;
     ParallelFor(height, threads, [&](std::int64_t row, int) {
         const auto i = static_cast<std::int32_t>(row);
-        const float* gray = plane.Row(plane.yFirst() + i);
-        std::uint8_t* pixel = image.Row(i);
-        for (std::int32_t j = 0; j < width; ++j, pixel += 3) {
-            const std::uint8_t byte = GrayByte(gray[j]);
-            pixel[0] = byte;
-            pixel[1] = byte;
-            pixel[2] = byte;
-        }
-        std::memset(pixel, 0, padding);
+        std::uint8_t* pixels = image.Row(i);
+        writeRow(plane.Row(plane.yFirst() + i), width, pixels);
+        std::memset(pixels + pixelBytes, 0, padding);
     });
     return image;
 }

@@ -3,6 +3,9 @@
 // the order the file stores them; neither direction reverses rows.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 #include "array/CArray2D.h"
 #include "image/CBmp24.h"
 #include "platform/ParallelFor.h"
@@ -18,3 +21,11 @@ CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image, i
 // 8 bits kept; NaN and values whose truncation does not fit 32 bits give 0.
 // Padding bytes are 0. Where the plane's bounds lie does not matter.
 CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane, int threads = DefaultThreadCount());
+
+// Writes the pixel bytes of one row: three equal bytes for each of `count` values.
+using GrayRowWriter = std::function<void(const float* values, std::int32_t count, std::uint8_t* pixels)>;
+
+// GrayToBitmap with each row's pixels written by `writeRow` instead of the
+// truncation above, so that a final mapping of the values can go straight into
+// the image. Padding bytes are 0.
+CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane, int threads, const GrayRowWriter& writeRow);

@@ -8,7 +8,7 @@ namespace {
 constexpr std::int64_t kChunk = 1 << 16;  // elements a thread maps at a time
 }
 
-ToneCurve ToneMap(CArray2D<float>& plane, int threads, const std::vector<int>* binCounts) {
+ToneCurve FindToneCurve(const CArray2D<float>& plane, int threads, const std::vector<int>* binCounts) {
     std::vector<int> counts;
     if (binCounts != nullptr) {
         counts = *binCounts;
@@ -16,7 +16,11 @@ ToneCurve ToneMap(CArray2D<float>& plane, int threads, const std::vector<int>* b
     } else {
         counts = Histogram(plane, kToneBinsOrigin, kToneBinWidth, nullptr, threads);
     }
-    const ToneCurve curve = ToneCurve::FromHistogram(counts);
+    return ToneCurve::FromHistogram(counts);
+}
+
+ToneCurve ToneMap(CArray2D<float>& plane, int threads, const std::vector<int>* binCounts) {
+    const ToneCurve curve = FindToneCurve(plane, threads, binCounts);
     float* values = plane.elements();
     const std::int64_t count = plane.elementCount();
     ParallelFor((count + kChunk - 1) / kChunk, threads, [&](std::int64_t chunk, int) {

@@ -13,3 +13,7 @@
 // they are counted here.
 ToneCurve ToneMap(CArray2D<float>& plane, int threads = DefaultThreadCount(),
                   const std::vector<int>* binCounts = nullptr);
+
+// The curve ToneMap would apply to the plane, leaving the plane as it is.
+ToneCurve FindToneCurve(const CArray2D<float>& plane, int threads = DefaultThreadCount(),
+                        const std::vector<int>* binCounts = nullptr);

@@ -5,11 +5,13 @@
 #include <complex>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "array/CArray2D.h"
+#include "array/UnclearedStorage.h"
 #include "support/counting_plane.h"
 
 namespace {
@@ -362,3 +364,27 @@ TEST(Array2D, RefusedCountsThrowBadAlloc) {
 }
 
 }  // namespace
+
+TEST(Array2D, UnclearedStorageIsTheCallersBuffer) {
+    Plane plane;
+    std::unique_ptr<float[]> storage = GiveUnclearedStorage(plane, 0, 6, -1, 3);
+    EXPECT_EQ(plane.elements(), storage.get());
+    EXPECT_EQ(plane.elementCount(), 35);
+    EXPECT_EQ(plane.xLast(), 6);
+    EXPECT_EQ(plane.yFirst(), -1);
+    plane.Set(6, 3, 5.0f);
+    EXPECT_EQ(storage[34], 5.0f);
+    // A plane of the same extents keeps the storage, as the gray conversion relies on.
+    plane.MatchBounds(0, 6, 0, 4);
+    EXPECT_EQ(plane.elements(), storage.get());
+
+    const struct {
+        const char* name;
+        std::int32_t xFirst, xLast, yFirst, yLast;
+    } refused[] = {{"inverted", 0, -2, 0, 0}, {"2^30 floats", 0, 0x3FFFFFFF, 0, 0}, {"wraps", 0, 65536, 0, 65535}};
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.name);
+        EXPECT_THROW(GiveUnclearedStorage(plane, c.xFirst, c.xLast, c.yFirst, c.yLast), std::bad_alloc);
+        EXPECT_EQ(plane.elements(), storage.get());  // refused before anything changed
+    }
+}

@@ -2,6 +2,8 @@
 // conversion of plane values, padding, row order, and a round trip through a file.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -214,6 +216,28 @@ TEST(GrayToBitmap, NewImageOfThePlaneExtents) {
     EXPECT_EQ(image.Width(), 0);
     EXPECT_EQ(image.Height(), 5);
     EXPECT_EQ(image.RowBytes(), 0);
+}
+
+// An image of the plane's size keeps its pixel block, which is not cleared
+// first: every pixel comes from the row writer and every padding byte is 0.
+TEST(GrayToBitmap, RowWriterOnAReusedBlock) {
+    Plane plane(0, 4, 0, 2);  // 5 x 3: 15 pixel bytes and 1 padding byte a row
+    for (std::int32_t i = 0; i < plane.elementCount(); ++i) plane.elements()[i] = static_cast<float>(i);
+    Image image(Image::empty);
+    image.Create(5, 3);
+    const std::uint8_t* block = image.Pixels();
+    std::memset(image.Pixels(), 0xEE, static_cast<std::size_t>(image.RowBytes()) * 3);
+    GrayToBitmap(image, plane, 2, [](const float* values, std::int32_t count, std::uint8_t* pixels) {
+        for (std::int32_t j = 0; j < count; ++j)
+            for (int k = 0; k < 3; ++k) pixels[3 * j + k] = static_cast<std::uint8_t>(100 + values[j]);
+    });
+    ASSERT_EQ(image.Pixels(), block);
+    ASSERT_EQ(image.RowBytes(), 16);
+    for (std::int32_t i = 0; i < 3; ++i) {
+        const std::uint8_t* row = image.Row(i);
+        for (std::int32_t j = 0; j < 15; ++j) EXPECT_EQ(row[j], 100 + i * 5 + j / 3) << "row " << i << ", byte " << j;
+        EXPECT_EQ(row[15], 0) << "padding of row " << i;
+    }
 }
 
 TEST(GrayConversion, LoadGrayBitmapRoundTrip) {

@@ -1,0 +1,89 @@
+#include "whiten/ToneBytes.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Floats other than NaN, in numeric order, as unsigned keys: -inf is the
+// smallest key, +inf the largest, -0 comes just before +0.
+std::uint32_t KeyOf(float value) {
+    const auto bits = std::bit_cast<std::uint32_t>(value);
+    return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+}
+
+float FloatOf(std::uint32_t key) {
+    return std::bit_cast<float>((key & 0x80000000u) != 0 ? key & 0x7FFFFFFFu : ~key);
+}
+
+}  // namespace
+
+std::uint8_t ToneByteMap::CurveByte(const ToneCurve& curve, float v) {
+    const float y = curve.Apply(v);
+    return y == y ? static_cast<std::uint8_t>(static_cast<std::int32_t>(y)) : std::uint8_t{0};
+}
+
+ToneByteMap::ToneByteMap(const ToneCurve& curve) : curve_(curve) {
+    const float k = curve.steepness;
+    stepwise_ = std::isfinite(k) && k != 0.0f;
+    if (!stepwise_) return;
+    // The curve rises with v for a positive steepness.
+    direction_ = k > 0.0f ? 1.0f : -1.0f;
+    auto byteAt = [this](std::uint32_t key) { return CurveByte(curve_, direction_ * FloatOf(key)); };
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    steps_.fill(nan);
+    // Each step is the least key whose byte reaches b; it lies at or above the
+    // step before it.
+    std::uint32_t low = KeyOf(-inf);
+    const std::uint32_t top = KeyOf(inf);
+    for (std::int32_t b = 1; b <= 255; ++b) {
+        if (byteAt(top) < b) break;  // this byte and those above never occur
+        std::uint32_t high = top;
+        while (low < high) {
+            const std::uint32_t middle = low + (high - low) / 2;
+            if (byteAt(middle) >= b) {
+                high = middle;
+            } else {
+                low = middle + 1;
+            }
+        }
+        steps_[static_cast<std::size_t>(b)] = FloatOf(low);
+    }
+
+    // Cells over the finite steps' range; any guess is corrected by the steps.
+    float first = inf, last = -inf;
+    for (std::int32_t b = 1; b <= 255; ++b) {
+        const float step = steps_[static_cast<std::size_t>(b)];
+        if (std::isfinite(step)) {
+            first = std::min(first, step);
+            last = std::max(last, step);
+        }
+    }
+    table_.assign(static_cast<std::size_t>(kTableCells), 0);
+    if (!(first < last)) return;  // no range to split: every value starts from byte 0
+    const double span = static_cast<double>(last) - static_cast<double>(first);
+    tableStart_ = first;
+    tableScale_ = static_cast<float>(static_cast<double>(kTableCells) / span);
+    if (!std::isfinite(tableScale_)) tableScale_ = 0.0f;
+    // Steps are sorted, with the NaN of missing ones only at the end, and cell
+    // starts rise: one walk counts the steps below each start.
+    std::int32_t below = 0;
+    for (std::int32_t c = 0; c < kTableCells; ++c) {
+        const double start = static_cast<double>(first) + span * c / kTableCells;
+        while (below < 255 && static_cast<double>(steps_[static_cast<std::size_t>(below + 1)]) <= start) ++below;
+        table_[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(below);
+    }
+}
+
+void ToneByteMap::WritePixels(const float* values, std::int64_t count, std::uint8_t* pixels) const {
+    for (std::int64_t i = 0; i < count; ++i, pixels += 3) {
+        const std::uint8_t byte = ByteOf(values[i]);
+        pixels[0] = byte;
+        pixels[1] = byte;
+        pixels[2] = byte;
+    }
+}
