@@ -54,7 +54,7 @@ ToneByteMap::ToneByteMap(const ToneCurve& curve) : curve_(curve) {
         steps_[static_cast<std::size_t>(b)] = FloatOf(low);
     }
 
-    // Cells over the finite steps' range; any guess is corrected by the steps.
+    // Cells over the finite steps' range.
     float first = inf, last = -inf;
     for (std::int32_t b = 1; b <= 255; ++b) {
         const float step = steps_[static_cast<std::size_t>(b)];
@@ -63,19 +63,21 @@ ToneByteMap::ToneByteMap(const ToneCurve& curve) : curve_(curve) {
             last = std::max(last, step);
         }
     }
-    table_.assign(static_cast<std::size_t>(kTableCells), 0);
-    if (!(first < last)) return;  // no range to split: every value starts from byte 0
-    const double span = static_cast<double>(last) - static_cast<double>(first);
-    tableStart_ = first;
-    tableScale_ = static_cast<float>(static_cast<double>(kTableCells) / span);
-    if (!std::isfinite(tableScale_)) tableScale_ = 0.0f;
-    // Steps are sorted, with the NaN of missing ones only at the end, and cell
-    // starts rise: one walk counts the steps below each start.
-    std::int32_t below = 0;
-    for (std::int32_t c = 0; c < kTableCells; ++c) {
-        const double start = static_cast<double>(first) + span * c / kTableCells;
-        while (below < 255 && static_cast<double>(steps_[static_cast<std::size_t>(below + 1)]) <= start) ++below;
-        table_[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(below);
+    stepsBelow_.assign(static_cast<std::size_t>(kCells), 0);
+    if (!(first < last)) return;  // one cell: every value is compared with the steps
+    cellsStart_ = first;
+    cellScale_ = static_cast<float>(static_cast<double>(kCells) / (static_cast<double>(last) - first));
+    if (!std::isfinite(cellScale_)) {
+        cellScale_ = 0.0f;
+        return;
+    }
+    // Steps are sorted (missing ones, NaN, only at the end), so their cells rise.
+    std::int32_t b = 1;
+    for (std::int32_t c = 0; c < kCells; ++c) {
+        while (b <= 255 && steps_[static_cast<std::size_t>(b)] == steps_[static_cast<std::size_t>(b)] &&
+               CellOf(steps_[static_cast<std::size_t>(b)]) < c)
+            ++b;
+        stepsBelow_[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(b - 1);
     }
 }
 

@@ -10,7 +10,7 @@
 // rounded arithmetic and a truncation. The byte is therefore a staircase in v
 // with 255 steps, which are found once per page by bisection on the curve
 // itself. A value is placed among the steps through a table over the curve's
-// range and one or two comparisons. A curve whose steepness is not a finite
+// range, and compared with the steps only where one lies in its cell. A curve whose steepness is not a finite
 // non-zero number (paper level 0) is no staircase; it is evaluated per value.
 #pragma once
 
@@ -29,18 +29,10 @@ public:
         if (!stepwise_) return CurveByte(curve_, v);
         const float u = direction_ * v;
         if (u != u) return 0;  // NaN
-        const float q = (u - tableStart_) * tableScale_;
-        std::int32_t cell = 0;
-        if (q >= static_cast<float>(kTableCells - 1)) {
-            cell = kTableCells - 1;
-        } else if (q > 0.0f) {
-            cell = static_cast<std::int32_t>(q);
-        }
-        // The cell's byte is close; the steps around it settle the exact one.
-        // steps_[0] and steps_[256] are NaN, so neither loop leaves 0 .. 255.
-        std::int32_t b = table_[static_cast<std::size_t>(cell)];
+        // Every step below the cell is below u; steps inside the cell are
+        // compared one by one (steps_[256] is NaN, so the loop stops at 255).
+        std::int32_t b = stepsBelow_[static_cast<std::size_t>(CellOf(u))];
         while (u >= steps_[static_cast<std::size_t>(b + 1)]) ++b;
-        while (u < steps_[static_cast<std::size_t>(b)]) --b;
         return static_cast<std::uint8_t>(b);
     }
 
@@ -52,7 +44,15 @@ public:
     static std::uint8_t CurveByte(const ToneCurve& curve, float v);
 
 private:
-    static constexpr std::int32_t kTableCells = 1 << 15;
+    static constexpr std::int32_t kCells = 1 << 15;
+
+    // The cell of u: never lower for a larger u, as it is made of correctly
+    // rounded operations and a truncation.
+    std::int32_t CellOf(float u) const {
+        const float q = (u - cellsStart_) * cellScale_;
+        if (q >= static_cast<float>(kCells - 1)) return kCells - 1;
+        return q > 0.0f ? static_cast<std::int32_t>(q) : 0;
+    }
 
     ToneCurve curve_;
     bool stepwise_ = false;
@@ -62,9 +62,9 @@ private:
     // steps_[b] for b = 1 .. 255: the least u whose byte is b or more (NaN when
     // there is none); steps_[0] and steps_[256] are NaN.
     std::array<float, 257> steps_{};
-    // table_[c]: the number of steps at or below the start of cell c, where the
-    // cells split steps 1 .. 255 evenly; only a starting guess.
-    float tableStart_ = 0.0f;
-    float tableScale_ = 0.0f;
-    std::vector<std::uint8_t> table_;
+    // Cells split the range of the steps evenly; stepsBelow_[c] counts the steps
+    // whose cell is below c, which are below every u of cell c.
+    float cellsStart_ = 0.0f;
+    float cellScale_ = 0.0f;
+    std::vector<std::uint8_t> stepsBelow_;
 };

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ParallelFor.h"
@@ -98,17 +100,25 @@ TEST(ToneBytes, ExponentialRoundedToFloatNeverFalls) {
 }
 
 TEST(ToneBytes, StepTableGivesTheCurvesBytes) {
-    // Paper levels: both signs, the steepest (±1) and the flattest (-256, 255).
-    const int levels[] = {-256, -255, -100, -7, -1, 1, 2, 3, 17, 100, 199, 200, 254, 255};
+    // Paper levels: both signs, the steepest (±1) and the flattest (-256, 255);
+    // then curves no histogram gives, to reach the table's corners: so steep
+    // that several steps share a float, and so flat that the top steps lie at
+    // +inf (or the bottom ones at -inf).
+    std::vector<std::pair<std::string, ToneCurve>> curves;
+    for (int level : {-256, -255, -100, -7, -1, 1, 2, 3, 17, 100, 199, 200, 254, 255})
+        curves.emplace_back("paper level " + std::to_string(level), ToneCurve::ForPaperLevel(level));
+    curves.emplace_back("steepness 1e6", ToneCurve{0, 0.6f, 1e6f});
+    curves.emplace_back("steepness -3e4 at 100", ToneCurve{0, 100.0f, -3e4f});
+    curves.emplace_back("steepness 1e-38", ToneCurve{0, 0.0f, 1e-38f});
+    curves.emplace_back("steepness -1e-38", ToneCurve{0, 0.0f, -1e-38f});
     std::mt19937 random(12345);
-    for (int level : levels) {
-        SCOPED_TRACE("paper level " + std::to_string(level));
-        const ToneCurve curve = ToneCurve::ForPaperLevel(level);
+    for (const auto& [name, curve] : curves) {
+        SCOPED_TRACE(name);
         const ToneByteMap map(curve);
         std::vector<float> values = {0.0f,   -0.0f,  kInf,     -kInf,   kNaN,  -kNaN, 1e-45f, -1e-45f,
                                      1e-30f, 1e30f,  -1e30f,   255.0f,  256.0f, -256.0f,
                                      std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
-                                     curve.midpoint, static_cast<float>(level)};
+                                     curve.midpoint, static_cast<float>(curve.paperLevel)};
         // The floats around every place where the byte changes: between
         // neighbouring thirds of whole numbers whose bytes differ, bisection
         // down to single float steps finds each change.
