@@ -311,13 +311,19 @@ void FlattenBackgroundFast(CArray2D<float>& plane, const FastFlattenOptions& opt
             CountIntoBins(values, count, kToneBinsOrigin, kToneBinWidth, bins[static_cast<std::size_t>(worker)]);
     };
     if (finite) {
-        ParallelFor(height, threads, [&](std::int64_t r, int worker) {
-            float* values = plane.Row(static_cast<std::int32_t>(pageY.first + r));
-            if (backgroundOut != nullptr)
-                std::copy_n(values, width, backgroundOut->Row(static_cast<std::int32_t>(pageY.first + r)));
-            DivideRow(&pageBytes[static_cast<std::size_t>(r) * static_cast<std::size_t>(width)], values, values, width,
-                      largest);
-            countBins(values, width, worker);
+        // Rows lie one after the other, so a band of them is counted as one run.
+        const std::int64_t bandRows = std::max<std::int64_t>(1, (std::int64_t{1} << 15) / width);
+        ParallelFor((height + bandRows - 1) / bandRows, threads, [&](std::int64_t band, int worker) {
+            const std::int64_t firstRow = band * bandRows, endRow = std::min<std::int64_t>(height, firstRow + bandRows);
+            for (std::int64_t r = firstRow; r < endRow; ++r) {
+                float* values = plane.Row(static_cast<std::int32_t>(pageY.first + r));
+                if (backgroundOut != nullptr)
+                    std::copy_n(values, width, backgroundOut->Row(static_cast<std::int32_t>(pageY.first + r)));
+                DivideRow(&pageBytes[static_cast<std::size_t>(r) * static_cast<std::size_t>(width)], values, values,
+                          width, largest);
+            }
+            countBins(plane.Row(static_cast<std::int32_t>(pageY.first + firstRow)),
+                      static_cast<std::int32_t>((endRow - firstRow) * width), worker);
         });
     } else {
         ParallelFor(tileCount, threads, [&](std::int64_t tileIndex, int worker) {
