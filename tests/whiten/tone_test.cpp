@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string>
 
 #include "support/golden.h"
 #include "whiten/Histogram.h"
@@ -59,6 +60,28 @@ TEST(Histogram, ValuesLandInTheirBins) {
         {"largest float", std::numeric_limits<float>::max(), 511},
     };
     for (const auto& c : cases) EXPECT_EQ(BinOf(c.value), c.bin) << c.name;
+}
+
+// A long run is counted through several sets of counters; the counts must be
+// those of the values counted one at a time, for runs of any length.
+TEST(Histogram, LongRunsCountAsSingleValues) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> spread(-300.0f, 300.0f);
+    std::vector<float> values(20003);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = i % 5 == 0 ? spread(random) : 200.5f;  // mostly one bin, as the paper of a page
+    values[17] = std::nanf("");
+    values[18] = -std::numeric_limits<float>::infinity();
+    for (const float width : {1.0f, 0.5f}) {
+        for (const std::size_t length : {std::size_t{4095}, std::size_t{4096}, std::size_t{4099}, values.size()}) {
+            SCOPED_TRACE("width " + std::to_string(width) + ", " + std::to_string(length) + " values");
+            std::vector<int> one(kHistogramBins, 0), run(kHistogramBins, 3);
+            for (std::size_t i = 0; i < length; ++i) CountIntoBins(&values[i], 1, -256.0f, width, one);
+            CountIntoBins(values.data(), static_cast<std::int64_t>(length), -256.0f, width, run);
+            for (int& count : run) count -= 3;  // counts are added to what was there
+            EXPECT_EQ(run, one);
+        }
+    }
 }
 
 TEST(Histogram, ClearsTheThreeFullestBinsLowerIndexFirst) {
