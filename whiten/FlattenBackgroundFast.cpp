@@ -51,39 +51,62 @@ std::int64_t Batches(std::int64_t count) {
     return (count + kLanes - 1) / kLanes;
 }
 
+// Rows are worked on kBlock elements at a time through local arrays: each loop
+// over a block has a fixed length and reads or writes only one of the caller's
+// buffers, so the compiler runs it in vector lanes even where buffers coincide
+// (the flattened page is written over the background it is divided by).
+constexpr std::int32_t kBlock = 64;
+
 // Copies a row of whole numbers 0 .. 255 into bytes; false (and the bytes of no
-// use) when a value is anything else, -0 and NaN included. Written without
-// branches so that it runs in vector lanes.
+// use) when a value is anything else, -0 and NaN included.
 bool CopyBytes(const float* row, std::int32_t width, std::uint8_t* bytes) {
-    std::uint32_t mismatch = 0;
-    for (std::int32_t i = 0; i < width; ++i) {
-        const float v = row[i];
-        const float inRange = v >= 0.0f && v <= 255.0f ? v : 0.0f;  // NaN too becomes 0
+    auto byteOf = [](float v, std::uint32_t& mismatch) {
+        // v where it lies in 0 .. 255, else 0 (NaN too), chosen by a bit mask.
+        const std::uint32_t keep = 0u - static_cast<std::uint32_t>((v >= 0.0f) & (v <= 255.0f));
+        const float inRange = std::bit_cast<float>(std::bit_cast<std::uint32_t>(v) & keep);
         const auto whole = static_cast<std::int32_t>(inRange);
-        bytes[i] = static_cast<std::uint8_t>(whole);
         mismatch |= std::bit_cast<std::uint32_t>(static_cast<float>(whole)) ^ std::bit_cast<std::uint32_t>(v);
+        return static_cast<std::uint8_t>(whole);
+    };
+    std::uint32_t mismatch = 0;
+    std::int32_t i = 0;
+    for (; i + kBlock <= width; i += kBlock) {
+        float values[kBlock];
+        std::uint8_t block[kBlock];
+        std::copy_n(row + i, kBlock, values);
+        for (std::int32_t k = 0; k < kBlock; ++k) block[k] = byteOf(values[k], mismatch);
+        std::copy_n(block, kBlock, bytes + i);
     }
+    for (; i < width; ++i) bytes[i] = byteOf(row[i], mismatch);
     return mismatch == 0;
 }
 
 // out = page / (background / largest), or page / background when largest is 0,
 // and 0 wherever that divisor is 0, in single precision. Both quotients are
-// formed for every element and the zero case chosen afterwards, so that the
-// loop runs in vector lanes.
+// formed for every element and the zero case chosen afterwards. `out` may be
+// `page` or `background` itself.
 template <class Page>
 void DivideRow(const Page* page, const float* background, float* out, std::int32_t count, float largest) {
-    if (largest != 0.0f) {
-        for (std::int32_t i = 0; i < count; ++i) {
-            const float d = background[i] / largest;
-            const float q = static_cast<float>(page[i]) / d;
-            out[i] = d == 0.0f ? 0.0f : q;
-        }
-    } else {
-        for (std::int32_t i = 0; i < count; ++i) {
-            const float d = background[i];
-            const float q = static_cast<float>(page[i]) / d;
-            out[i] = d == 0.0f ? 0.0f : q;
-        }
+    const bool normalise = largest != 0.0f;
+    auto quotient = [](float p, float d) {
+        // q, or +0 where d is 0, chosen by a bit mask.
+        const float q = p / d;
+        const std::uint32_t keep = 0u - static_cast<std::uint32_t>(d != 0.0f);
+        return std::bit_cast<float>(std::bit_cast<std::uint32_t>(q) & keep);
+    };
+    std::int32_t i = 0;
+    for (; i + kBlock <= count; i += kBlock) {
+        float d[kBlock], p[kBlock];
+        std::copy_n(background + i, kBlock, d);
+        for (std::int32_t k = 0; k < kBlock; ++k) p[k] = static_cast<float>(page[i + k]);
+        if (normalise)
+            for (std::int32_t k = 0; k < kBlock; ++k) d[k] = d[k] / largest;
+        for (std::int32_t k = 0; k < kBlock; ++k) p[k] = quotient(p[k], d[k]);
+        std::copy_n(p, kBlock, out + i);
+    }
+    for (; i < count; ++i) {
+        const float d = normalise ? background[i] / largest : background[i];
+        out[i] = quotient(static_cast<float>(page[i]), d);
     }
 }
 
