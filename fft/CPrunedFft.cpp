@@ -50,7 +50,7 @@ inline void LaneUnitButterfly(float* __restrict ar, float* __restrict ai, float*
 }
 
 #if defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
-#define WHITEN_LANE_CLONES __attribute__((target_clones("avx2", "default")))
+#define WHITEN_LANE_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define WHITEN_LANE_CLONES
 #endif
