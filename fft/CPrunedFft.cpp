@@ -7,6 +7,7 @@
 
 #include "fft/CFft1D.h"
 #include "fft/FftArithmetic.h"
+#include "platform/VectorClones.h"
 
 namespace {
 
@@ -49,15 +50,7 @@ inline void LaneUnitButterfly(float* __restrict ar, float* __restrict ai, float*
     }
 }
 
-#if defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
-#define WHITEN_LANE_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define WHITEN_LANE_CLONES
-#endif
-
-// Wider vectors change how many lanes one instruction handles, never the
-// operations a lane sees, so every clone gives the same bits.
-WHITEN_LANE_CLONES
+WHITEN_VECTOR_CLONES
 void RunOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count, const std::complex<float>* twiddles,
             bool finite) {
     for (std::size_t i = 0; i < count; ++i) {

@@ -13,6 +13,7 @@
 #include "fft/CFftWindow2D.h"
 #include "fft/CPrunedFft.h"
 #include "platform/LargeBlock.h"
+#include "platform/VectorClones.h"
 #include "whiten/FlattenBackground.h"
 #include "whiten/Histogram.h"
 
@@ -59,6 +60,7 @@ constexpr std::int32_t kBlock = 64;
 
 // Copies a row of whole numbers 0 .. 255 into bytes; false (and the bytes of no
 // use) when a value is anything else, -0 and NaN included.
+WHITEN_VECTOR_CLONES
 bool CopyBytes(const float* row, std::int32_t width, std::uint8_t* bytes) {
     auto byteOf = [](float v, std::uint32_t& mismatch) {
         // v where it lies in 0 .. 255, else 0 (NaN too), chosen by a bit mask.
@@ -86,7 +88,7 @@ bool CopyBytes(const float* row, std::int32_t width, std::uint8_t* bytes) {
 // formed for every element and the zero case chosen afterwards. `out` may be
 // `page` or `background` itself.
 template <class Page>
-void DivideRow(const Page* page, const float* background, float* out, std::int32_t count, float largest) {
+inline void DivideRowOf(const Page* page, const float* background, float* out, std::int32_t count, float largest) {
     const bool normalise = largest != 0.0f;
     auto quotient = [](float p, float d) {
         // q, or +0 where d is 0, chosen by a bit mask.
@@ -108,6 +110,16 @@ void DivideRow(const Page* page, const float* background, float* out, std::int32
         const float d = normalise ? background[i] / largest : background[i];
         out[i] = quotient(static_cast<float>(page[i]), d);
     }
+}
+
+WHITEN_VECTOR_CLONES
+void DivideRow(const std::uint8_t* page, const float* background, float* out, std::int32_t count, float largest) {
+    DivideRowOf(page, background, out, count, largest);
+}
+
+WHITEN_VECTOR_CLONES
+void DivideRow(const float* page, const float* background, float* out, std::int32_t count, float largest) {
+    DivideRowOf(page, background, out, count, largest);
 }
 
 // One block per worker thread, made on first use.

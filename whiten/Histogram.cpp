@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "platform/ParallelFor.h"
+#include "platform/VectorClones.h"
 
 namespace {
 
@@ -22,6 +23,19 @@ inline int BinOf(float v, double lower, double width) {
     return static_cast<int>(limited);
 }
 
+constexpr std::int64_t kBlock = 256;  // values whose bins are worked out at a time
+
+// The bins of kBlock values: a fixed length, so that they are worked out in vector lanes.
+WHITEN_VECTOR_CLONES
+void BlockBins(const float* values, double lower, int* bins) {
+    for (std::int64_t i = 0; i < kBlock; ++i) bins[i] = BinOf<true>(values[i], lower, 1.0);
+}
+
+WHITEN_VECTOR_CLONES
+void BlockBins(const float* values, double lower, double width, int* bins) {
+    for (std::int64_t i = 0; i < kBlock; ++i) bins[i] = BinOf<false>(values[i], lower, width);
+}
+
 template <bool kUnitWidth>
 void CountWith(const float* values, std::int64_t count, double lower, double width, std::vector<int>& counts) {
     // Long runs go through four sets of counters taken in turn, so that runs of
@@ -35,13 +49,14 @@ void CountWith(const float* values, std::int64_t count, double lower, double wid
         return;
     }
     std::array<std::array<int, kHistogramBins>, 4> sets{};
-    constexpr std::int64_t kBlock = 256;
     std::array<int, kBlock> bins;
     std::int64_t start = 0;
     for (; start + kBlock <= count; start += kBlock) {
-        // A fixed length, so that the bins are worked out in vector lanes.
-        for (std::int64_t i = 0; i < kBlock; ++i)
-            bins[static_cast<std::size_t>(i)] = BinOf<kUnitWidth>(values[start + i], lower, width);
+        if (kUnitWidth) {
+            BlockBins(values + start, lower, bins.data());
+        } else {
+            BlockBins(values + start, lower, width, bins.data());
+        }
         for (std::size_t i = 0; i < static_cast<std::size_t>(kBlock); i += 4) {
             ++sets[0][static_cast<std::size_t>(bins[i])];
             ++sets[1][static_cast<std::size_t>(bins[i + 1])];

@@ -1,0 +1,13 @@
+// Marks a function whose loops run in vector lanes to be compiled once per
+// vector width (AVX-512, AVX2 and the baseline); the widest the processor
+// offers is chosen when the program starts. Wider vectors change how many
+// lanes one instruction handles, never the operations a lane sees, so every
+// version gives the same bits. Where the compiler or system cannot do this,
+// the mark does nothing.
+#pragma once
+
+#if defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
+#define WHITEN_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define WHITEN_VECTOR_CLONES
+#endif
