@@ -50,6 +50,70 @@ inline void LaneUnitButterfly(float* __restrict ar, float* __restrict ai, float*
     }
 }
 
+// The first stage's butterfly for inputs whose imaginary parts are all +0: the
+// arithmetic of LaneButterfly with xi = yi = +0 written out, so that the
+// imaginary parts are neither stored nor read beforehand. The difference's
+// imaginary part is +0 - +0 = +0, and its products with the twiddle factor,
+// +0 * ti and +0 * tr, are formed as they stand, signs of zero included.
+template <bool kWriteSum, bool kWriteDifference>
+inline void LaneRealButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr, float* __restrict ci,
+                              double tr, double ti) {
+    const double zeroTimesTi = 0.0 * ti, zeroTimesTr = 0.0 * tr;
+    for (int l = 0; l < kLanes; ++l) {
+        const float xr = ar[l], yr = cr[l];
+        const float dr = xr - yr;
+        if (kWriteSum) {
+            ar[l] = xr + yr;
+            ai[l] = 0.0f;
+        }
+        if (kWriteDifference) {
+            cr[l] = static_cast<float>(static_cast<double>(dr) * tr - zeroTimesTi);
+            ci[l] = static_cast<float>(static_cast<double>(dr) * ti + zeroTimesTr);
+        }
+    }
+}
+
+// LaneUnitButterfly for inputs whose imaginary parts are all +0.
+inline void LaneRealUnitButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr,
+                                  float* __restrict ci) {
+    for (int l = 0; l < kLanes; ++l) {
+        const float xr = ar[l], yr = cr[l];
+        ar[l] = xr + yr;
+        ai[l] = 0.0f;
+        cr[l] = xr - yr;
+        ci[l] = 0.0f;
+    }
+}
+
+WHITEN_VECTOR_CLONES
+void RunRealOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count,
+                const std::complex<float>* twiddles, bool finite) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const CPrunedFftOp& op = ops[i];
+        float* ar = re + static_cast<std::ptrdiff_t>(op.a) * kLanes;
+        float* ai = im + static_cast<std::ptrdiff_t>(op.a) * kLanes;
+        float* cr = re + static_cast<std::ptrdiff_t>(op.c) * kLanes;
+        float* ci = im + static_cast<std::ptrdiff_t>(op.c) * kLanes;
+        const double tr = static_cast<double>(twiddles[op.twiddle].real());
+        const double ti = static_cast<double>(twiddles[op.twiddle].imag());
+        if (finite && op.twiddle == 0) {
+            LaneRealUnitButterfly(ar, ai, cr, ci);
+            continue;
+        }
+        switch (op.results) {
+            case 1:
+                LaneRealButterfly<true, false>(ar, ai, cr, ci, tr, ti);
+                break;
+            case 2:
+                LaneRealButterfly<false, true>(ar, ai, cr, ci, tr, ti);
+                break;
+            default:
+                LaneRealButterfly<true, true>(ar, ai, cr, ci, tr, ti);
+                break;
+        }
+    }
+}
+
 WHITEN_VECTOR_CLONES
 void RunOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count, const std::complex<float>* twiddles,
             bool finite) {
@@ -151,6 +215,8 @@ CPrunedFft::CPrunedFft(std::int32_t n, float scale, std::int32_t fftType, const 
         }
         needed.swap(neededBefore);
     }
+    // Pairs of one stage never share a position, so n/2 of them cover all n.
+    firstStageCoversAll_ = !stageOps.empty() && stageOps.front().size() == size / 2;
     for (auto& stage : stageOps) ops_.insert(ops_.end(), stage.begin(), stage.end());
     for (std::int32_t p = 0; p < n; ++p)
         if (zeroRead[static_cast<std::size_t>(p)]) zeroReads_.push_back(p);
@@ -169,7 +235,12 @@ void CPrunedFft::Block::SetRealRows(const float* const* rows, int lanes, const s
         for (int l = 0; l < lanes; ++l) lane[l] = rows[l][c];
         for (int l = lanes; l < kLanes; ++l) lane[l] = 0.0f;
     }
+    realInputs_ = true;
+}
+
+void CPrunedFft::Block::ClearImaginaryParts() {
     std::fill(im_.begin(), im_.end(), 0.0f);
+    realInputs_ = false;
 }
 
 std::int64_t CPrunedFft::fullButterflyCount() const {
@@ -185,7 +256,18 @@ void CPrunedFft::Run(Block& block, bool finiteInputs) const {
         std::fill_n(re + static_cast<std::ptrdiff_t>(p) * kLanes, kLanes, 0.0f);
         std::fill_n(im + static_cast<std::ptrdiff_t>(p) * kLanes, kLanes, 0.0f);
     }
-    RunOps(re, im, ops_.data(), ops_.size(), twiddles_.data(), finiteInputs);
+    std::size_t done = 0;
+    if (block.realInputs_) {
+        if (firstStageCoversAll_) {
+            // The first stage writes every imaginary part the later ones read.
+            done = static_cast<std::size_t>(n_ / 2);
+            RunRealOps(re, im, ops_.data(), done, twiddles_.data(), finiteInputs);
+        } else {
+            block.ClearImaginaryParts();
+        }
+        block.realInputs_ = false;
+    }
+    RunOps(re, im, ops_.data() + done, ops_.size() - done, twiddles_.data(), finiteInputs);
 }
 
 std::complex<float> CPrunedFft::Output(const Block& block, std::int32_t k, int lane) const {

@@ -31,22 +31,26 @@ public:
         explicit Block(const CPrunedFft& plan);
         // Input value at centred index i (one of the plan's inputs) of one lane.
         void Set(std::int32_t i, int lane, std::complex<float> value) {
+            if (realInputs_) ClearImaginaryParts();
             const std::size_t at = Slot(i, lane);
             re_[at] = value.real();
             im_[at] = value.imag();
         }
         // Sets every input index -n/2 .. n/2 - 1 of every lane to a real value:
         // lane l < lanes takes rows[l][column[i + n/2]] at index i; the other lanes
-        // take zeros.
+        // take zeros. The imaginary parts, all +0, are left implied until they
+        // are needed.
         void SetRealRows(const float* const* rows, int lanes, const std::int32_t* column);
 
     private:
         friend class CPrunedFft;
+        void ClearImaginaryParts();
         std::size_t Slot(std::int32_t i, int lane) const {
             return static_cast<std::size_t>(i < 0 ? i + n_ : i) * kLanes + static_cast<std::size_t>(lane);
         }
         std::int32_t n_;
         std::vector<float> re_, im_;  // position-major, kLanes values per position
+        bool realInputs_ = false;     // im_ stands for +0 everywhere, whatever it holds
     };
 
     // Length n (a power of two), scale and direction as CFft1D(n, scale, fftType).
@@ -88,6 +92,9 @@ private:
     float scale_;
     std::vector<std::complex<float>> twiddles_;
     std::vector<Op> ops_;                       // stage after stage
+    // The first stage's butterflies cover every position, so for real inputs it
+    // can run on the real parts alone and write every imaginary part.
+    bool firstStageCoversAll_ = false;
     std::vector<std::int32_t> zeroReads_;       // positions read while still holding a zero input
     std::vector<std::int32_t> outputPosition_;  // by natural frequency: where its value ends up
 };
