@@ -1,11 +1,5 @@
 #include "image/CBmp24.h"
 
-#include "image/BmpFields.h"
-#include "image/BmpFileBroken.h"
-#include "image/BmpFileWriter.h"
-#include "image/BmpLayout.h"
-#include "platform/LargeBlock.h"
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -15,6 +9,12 @@
 #include <filesystem>
 #include <system_error>
 #include <vector>
+
+#include "image/BmpFields.h"
+#include "image/BmpFileBroken.h"
+#include "image/BmpFileWriter.h"
+#include "image/BmpLayout.h"
+#include "platform/LargeBlock.h"
 
 namespace {
 
@@ -44,8 +44,7 @@ void ReadExactly(std::FILE* file, void* into, std::size_t size, const std::strin
     throw BmpFileBroken("pixel data is truncated");
 }
 
-void ReadHeaders(std::FILE* file, std::uint64_t fileSize, std::uint8_t* headers,
-                 const std::string& readError) {
+void ReadHeaders(std::FILE* file, std::uint64_t fileSize, std::uint8_t* headers, const std::string& readError) {
     if (fileSize < bmp::kHeadersSize) throw BmpFileBroken("file is shorter than its headers");
     ReadExactly(file, headers, bmp::kHeadersSize, readError);
 }
@@ -68,8 +67,7 @@ void SkipTo(std::FILE* file, std::uint64_t offset, const std::string& readError)
 std::string TemporaryPathFor(const std::string& path) {
     constexpr std::size_t kNameKept = 200;
     static std::atomic<unsigned> counter{0};
-    const auto ticks = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
     char suffix[48];
     std::snprintf(suffix, sizeof suffix, ".part-%llx-%x", ticks, counter++);
     const auto separator = path.find_last_of("/\\");
@@ -192,7 +190,8 @@ CBmp24_<N>& CBmp24_<N>::Load(const std::string& path) {
     if (layout.bytesPerPixel == 3 && !layout.topDown) {
         ReadExactly(file.get(), block.get(), static_cast<std::size_t>(layout.pixelBytes), readError);
     } else {
-        std::vector<std::uint8_t> fileRow(layout.bytesPerPixel == 4 ? static_cast<std::size_t>(layout.fileRowBytes) : 0);
+        std::vector<std::uint8_t> fileRow(layout.bytesPerPixel == 4 ? static_cast<std::size_t>(layout.fileRowBytes)
+                                                                    : 0);
         const std::size_t pixelRowBytes = 3 * static_cast<std::size_t>(layout.width);
         for (std::int32_t i = 0; i < layout.height; ++i) {
             const std::int32_t y = layout.topDown ? layout.height - 1 - i : i;
