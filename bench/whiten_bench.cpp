@@ -66,8 +66,7 @@ Sample RunPipeline(const std::string& pipeline, const std::string& page, const s
     // The stages as the per-file job runs them, the input image's storage
     // serving the flattening's byte copy and the output image.
     CArray2D<float> plane;
-    std::unique_ptr<float[]> planeStorage =
-        GiveUnclearedStorage(plane, 0, input->Width() - 1, 0, input->Height() - 1);
+    std::unique_ptr<float[]> planeStorage = GiveUnclearedStorage(plane, 0, input->Width() - 1, 0, input->Height() - 1);
     BitmapToGray(plane, *input, threads);
     lap(1);
     std::vector<int> toneBins;
@@ -86,14 +85,15 @@ Sample RunPipeline(const std::string& pipeline, const std::string& page, const s
     // written straight into the output image.
     std::unique_ptr<ToneByteMap> toneBytes;
     if (pipeline != "floor")
-        toneBytes = std::make_unique<ToneByteMap>(
-            FindToneCurve(plane, threads, toneBins.empty() ? nullptr : &toneBins));
+        toneBytes =
+            std::make_unique<ToneByteMap>(FindToneCurve(plane, threads, toneBins.empty() ? nullptr : &toneBins));
     lap(3);
     CBmp24_<0>& bitmap = *input;
     if (toneBytes) {
-        GrayToBitmap(bitmap, plane, threads, [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
-            toneBytes->WritePixels(values, count, pixels);
-        });
+        GrayToBitmap(bitmap, plane, threads,
+                     [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
+                         toneBytes->WritePixels(values, count, pixels);
+                     });
     } else {
         GrayToBitmap(bitmap, plane, threads);
     }

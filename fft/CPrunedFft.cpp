@@ -21,8 +21,8 @@ std::int32_t BitReverse(std::int32_t value, std::int32_t n) {
 
 // The lanes of one butterfly, with exactly the arithmetic of FftButterfly.
 template <bool kWriteSum, bool kWriteDifference>
-inline void LaneButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr, float* __restrict ci,
-                          double tr, double ti) {
+WHITEN_CLONED_BODY void LaneButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr,
+                                      float* __restrict ci, double tr, double ti) {
     for (int l = 0; l < kLanes; ++l) {
         const float xr = ar[l], xi = ai[l], yr = cr[l], yi = ci[l];
         const float dr = xr - yr;
@@ -40,7 +40,8 @@ inline void LaneButterfly(float* __restrict ar, float* __restrict ai, float* __r
 
 // A butterfly whose twiddle factor is (1, +-0), on finite values: the product
 // of the difference by the factor is the difference itself, up to a zero's sign.
-inline void LaneUnitButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr, float* __restrict ci) {
+WHITEN_CLONED_BODY void LaneUnitButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr,
+                                          float* __restrict ci) {
     for (int l = 0; l < kLanes; ++l) {
         const float xr = ar[l], xi = ai[l], yr = cr[l], yi = ci[l];
         ar[l] = xr + yr;
@@ -56,8 +57,8 @@ inline void LaneUnitButterfly(float* __restrict ar, float* __restrict ai, float*
 // imaginary part is +0 - +0 = +0, and its products with the twiddle factor,
 // +0 * ti and +0 * tr, are formed as they stand, signs of zero included.
 template <bool kWriteSum, bool kWriteDifference>
-inline void LaneRealButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr, float* __restrict ci,
-                              double tr, double ti) {
+WHITEN_CLONED_BODY void LaneRealButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr,
+                                          float* __restrict ci, double tr, double ti) {
     const double zeroTimesTi = 0.0 * ti, zeroTimesTr = 0.0 * tr;
     for (int l = 0; l < kLanes; ++l) {
         const float xr = ar[l], yr = cr[l];
@@ -74,8 +75,8 @@ inline void LaneRealButterfly(float* __restrict ar, float* __restrict ai, float*
 }
 
 // LaneUnitButterfly for inputs whose imaginary parts are all +0.
-inline void LaneRealUnitButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr,
-                                  float* __restrict ci) {
+WHITEN_CLONED_BODY void LaneRealUnitButterfly(float* __restrict ar, float* __restrict ai, float* __restrict cr,
+                                              float* __restrict ci) {
     for (int l = 0; l < kLanes; ++l) {
         const float xr = ar[l], yr = cr[l];
         ar[l] = xr + yr;
@@ -85,38 +86,11 @@ inline void LaneRealUnitButterfly(float* __restrict ar, float* __restrict ai, fl
     }
 }
 
-WHITEN_VECTOR_CLONES
-void RunRealOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count,
-                const std::complex<float>* twiddles, bool finite) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const CPrunedFftOp& op = ops[i];
-        float* ar = re + static_cast<std::ptrdiff_t>(op.a) * kLanes;
-        float* ai = im + static_cast<std::ptrdiff_t>(op.a) * kLanes;
-        float* cr = re + static_cast<std::ptrdiff_t>(op.c) * kLanes;
-        float* ci = im + static_cast<std::ptrdiff_t>(op.c) * kLanes;
-        const double tr = static_cast<double>(twiddles[op.twiddle].real());
-        const double ti = static_cast<double>(twiddles[op.twiddle].imag());
-        if (finite && op.twiddle == 0) {
-            LaneRealUnitButterfly(ar, ai, cr, ci);
-            continue;
-        }
-        switch (op.results) {
-            case 1:
-                LaneRealButterfly<true, false>(ar, ai, cr, ci, tr, ti);
-                break;
-            case 2:
-                LaneRealButterfly<false, true>(ar, ai, cr, ci, tr, ti);
-                break;
-            default:
-                LaneRealButterfly<true, true>(ar, ai, cr, ci, tr, ti);
-                break;
-        }
-    }
-}
-
-WHITEN_VECTOR_CLONES
-void RunOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count, const std::complex<float>* twiddles,
-            bool finite) {
+// The plan's butterflies in order; with kRealInputs, for inputs whose
+// imaginary parts are all +0 and not stored (the first stage only).
+template <bool kRealInputs>
+WHITEN_CLONED_BODY void RunButterflies(float* re, float* im, const CPrunedFftOp* ops, std::size_t count,
+                                       const std::complex<float>* twiddles, bool finite) {
     for (std::size_t i = 0; i < count; ++i) {
         const CPrunedFftOp& op = ops[i];
         float* ar = re + static_cast<std::ptrdiff_t>(op.a) * kLanes;
@@ -128,21 +102,46 @@ void RunOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count, co
         if (finite && op.twiddle == 0) {
             // Writing both results where one is wanted is harmless: the other
             // position is read by no butterfly that follows.
-            LaneUnitButterfly(ar, ai, cr, ci);
+            if (kRealInputs) {
+                LaneRealUnitButterfly(ar, ai, cr, ci);
+            } else {
+                LaneUnitButterfly(ar, ai, cr, ci);
+            }
             continue;
         }
         switch (op.results) {
             case 1:
-                LaneButterfly<true, false>(ar, ai, cr, ci, tr, ti);
+                if (kRealInputs)
+                    LaneRealButterfly<true, false>(ar, ai, cr, ci, tr, ti);
+                else
+                    LaneButterfly<true, false>(ar, ai, cr, ci, tr, ti);
                 break;
             case 2:
-                LaneButterfly<false, true>(ar, ai, cr, ci, tr, ti);
+                if (kRealInputs)
+                    LaneRealButterfly<false, true>(ar, ai, cr, ci, tr, ti);
+                else
+                    LaneButterfly<false, true>(ar, ai, cr, ci, tr, ti);
                 break;
             default:
-                LaneButterfly<true, true>(ar, ai, cr, ci, tr, ti);
+                if (kRealInputs)
+                    LaneRealButterfly<true, true>(ar, ai, cr, ci, tr, ti);
+                else
+                    LaneButterfly<true, true>(ar, ai, cr, ci, tr, ti);
                 break;
         }
     }
+}
+
+WHITEN_VECTOR_CLONES
+void RunRealOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count, const std::complex<float>* twiddles,
+                bool finite) {
+    RunButterflies<true>(re, im, ops, count, twiddles, finite);
+}
+
+WHITEN_VECTOR_CLONES
+void RunOps(float* re, float* im, const CPrunedFftOp* ops, std::size_t count, const std::complex<float>* twiddles,
+            bool finite) {
+    RunButterflies<false>(re, im, ops, count, twiddles, finite);
 }
 
 }  // namespace

@@ -91,7 +91,7 @@ private:
     std::int32_t n_;
     float scale_;
     std::vector<std::complex<float>> twiddles_;
-    std::vector<Op> ops_;                       // stage after stage
+    std::vector<Op> ops_;  // stage after stage
     // The first stage's butterflies cover every position, so for real inputs it
     // can run on the real parts alone and write every imaginary part.
     bool firstStageCoversAll_ = false;

@@ -11,3 +11,12 @@
 #else
 #define WHITEN_VECTOR_CLONES
 #endif
+
+// Marks a helper whose loops a cloned function runs, so that it is compiled
+// into each version at that version's width instead of being called in its
+// baseline form.
+#if defined(__GNUC__)
+#define WHITEN_CLONED_BODY __attribute__((always_inline)) inline
+#else
+#define WHITEN_CLONED_BODY inline
+#endif

@@ -88,7 +88,8 @@ bool CopyBytes(const float* row, std::int32_t width, std::uint8_t* bytes) {
 // formed for every element and the zero case chosen afterwards. `out` may be
 // `page` or `background` itself.
 template <class Page>
-inline void DivideRowOf(const Page* page, const float* background, float* out, std::int32_t count, float largest) {
+WHITEN_CLONED_BODY void DivideRowOf(const Page* page, const float* background, float* out, std::int32_t count,
+                                    float largest) {
     const bool normalise = largest != 0.0f;
     auto quotient = [](float p, float d) {
         // q, or +0 where d is 0, chosen by a bit mask.

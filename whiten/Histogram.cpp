@@ -14,7 +14,7 @@ namespace {
 // With a width of exactly 1 the division is left out: dividing by 1 changes no
 // double, NaN and infinities included.
 template <bool kUnitWidth>
-inline int BinOf(float v, double lower, double width) {
+WHITEN_CLONED_BODY int BinOf(float v, double lower, double width) {
     const double offset = static_cast<double>(v) - lower;
     const double q = kUnitWidth ? offset : offset / width;
     // Limited in double first, so that the truncation is always defined; the

@@ -108,7 +108,7 @@ TEST(Array2D, CenterOriginRanges) {
         std::int32_t first, extent, centredFirst, centredLast;
     };
     const Case cases[] = {
-        {0, 1, 0, 0}, {0, 2, -1, 0},   {0, 3, -1, 1},   {0, 4, -2, 1},     {0, 5, -2, 2},
+        {0, 1, 0, 0},  {0, 2, -1, 0},  {0, 3, -1, 1},   {0, 4, -2, 1},        {0, 5, -2, 2},
         {0, 6, -3, 2}, {-7, 6, -3, 2}, {100, 5, -2, 2}, {kMax - 2, 3, -1, 1}, {kMin, 4, -2, 1},
     };
     for (const Case& c : cases) {
@@ -208,8 +208,8 @@ TEST(Array2D, CopyOverlapCopiesTheCommonRectangleOnly) {
         int copied;                                 // destination elements overwritten
     };
     const Case cases[] = {
-        {"disjoint", 4, 6, 0, 2, 0},        {"disjoint rows", 0, 3, -5, -1, 0}, {"covering", -1, 4, -1, 3, 12},
-        {"same bounds", 0, 3, 0, 2, 12},    {"corner", 2, 9, 1, 9, 4},          {"inside", 1, 2, 1, 1, 2},
+        {"disjoint", 4, 6, 0, 2, 0},     {"disjoint rows", 0, 3, -5, -1, 0}, {"covering", -1, 4, -1, 3, 12},
+        {"same bounds", 0, 3, 0, 2, 12}, {"corner", 2, 9, 1, 9, 4},          {"inside", 1, 2, 1, 1, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -252,7 +252,8 @@ TEST(Array2D, OutsideReadsGiveZeroAndWritesAreDropped) {
     plane.Fill(5.0f);
     ComplexPlane spectrum(-1, 1, -1, 1);
     spectrum.Fill({5.0f, 6.0f});
-    const std::pair<std::int32_t, std::int32_t> outside[] = {{2, 0}, {-2, 0}, {0, 2}, {0, -2}, {kMin, kMax}, {kMax, kMin}};
+    const std::pair<std::int32_t, std::int32_t> outside[] = {{2, 0},  {-2, 0},      {0, 2},
+                                                             {0, -2}, {kMin, kMax}, {kMax, kMin}};
     for (const auto& [x, y] : outside) {
         SCOPED_TRACE("(" + std::to_string(x) + ", " + std::to_string(y) + ")");
         plane.Set(x, y, 9.0f);

@@ -24,6 +24,30 @@ std::vector<std::int32_t> Band(std::int32_t n, std::int32_t from, std::int32_t t
     return indices;
 }
 
+// Transforms each lane's sequence with the full engine and checks every wanted
+// output of the pruned one against it: equal bit for bit, a zero of either
+// sign counting as equal, and NaN where the full transform gives NaN.
+void ExpectFullTransformOutputs(const CPrunedFft& plan, const CPrunedFft::Block& block, const CFft1D& full,
+                                std::vector<std::vector<std::complex<float>>>& sequences,
+                                const std::vector<std::int32_t>& outputs, int round) {
+    const std::int32_t n = plan.length();
+    for (int lane = 0; lane < CPrunedFft::kLanes; ++lane) {
+        auto& seq = sequences[static_cast<std::size_t>(lane)];
+        full.TransformCentered(seq.data());
+        for (std::int32_t k : outputs) {
+            const std::complex<float> expected = seq[static_cast<std::size_t>(k + n / 2)];
+            const std::complex<float> got = plan.Output(block, k, lane);
+            const bool bothNaN = std::isnan(expected.real()) && std::isnan(got.real()) &&
+                                 std::isnan(expected.imag()) == std::isnan(got.imag());
+            ASSERT_TRUE(bothNaN || (SameUpToZeroSign(expected.real(), got.real()) &&
+                                    SameUpToZeroSign(expected.imag(), got.imag())))
+                << "round " << round << " lane " << lane << " frequency " << k << ": expected "
+                << testsupport::Hex(expected.real()) << "," << testsupport::Hex(expected.imag()) << " got "
+                << testsupport::Hex(got.real()) << "," << testsupport::Hex(got.imag());
+        }
+    }
+}
+
 }  // namespace
 
 TEST(PrunedFft, MatchesTheFullTransformOnWantedOutputs) {
@@ -73,19 +97,7 @@ TEST(PrunedFft, MatchesTheFullTransformOnWantedOutputs) {
                 }
             }
             plan.Run(block);
-            for (int lane = 0; lane < CPrunedFft::kLanes; ++lane) {
-                auto& seq = sequences[static_cast<std::size_t>(lane)];
-                full.TransformCentered(seq.data());
-                for (std::int32_t k : outputs) {
-                    const std::complex<float> expected = seq[static_cast<std::size_t>(k + c.n / 2)];
-                    const std::complex<float> got = plan.Output(block, k, lane);
-                    ASSERT_TRUE(SameUpToZeroSign(expected.real(), got.real()) &&
-                                SameUpToZeroSign(expected.imag(), got.imag()))
-                        << "round " << round << " lane " << lane << " frequency " << k << ": expected "
-                        << testsupport::Hex(expected.real()) << "," << testsupport::Hex(expected.imag()) << " got "
-                        << testsupport::Hex(got.real()) << "," << testsupport::Hex(got.imag());
-                }
-            }
+            ExpectFullTransformOutputs(plan, block, full, sequences, outputs, round);
         }
     }
 }
@@ -99,11 +111,11 @@ TEST(PrunedFft, RealRowsMatchTheFullTransform) {
     struct Case {
         const char* name;
         std::int32_t n;
-        std::int32_t inLo, inHi;    // the inputs the plan treats as possibly non-zero
+        std::int32_t inLo, inHi;  // the inputs the plan treats as possibly non-zero
         std::int32_t outLo, outHi;
-        int lanes;                  // lanes loaded; the rest must read as zero rows
+        int lanes;  // lanes loaded; the rest must read as zero rows
         bool finite;
-        bool special;               // rows hold infinities and NaN
+        bool special;  // rows hold infinities and NaN
     };
     const Case cases[] = {
         {"length 1", 1, 0, 0, 0, 0, 3, false, false},
@@ -136,20 +148,24 @@ TEST(PrunedFft, RealRowsMatchTheFullTransform) {
         CPrunedFft::Block block(plan);
         for (int round = 0; round < 4; ++round) {
             const bool real = round % 2 == 0;
-            std::vector<std::vector<float>> rows(CPrunedFft::kLanes, std::vector<float>(static_cast<std::size_t>(width) + 1));
+            std::vector<std::vector<float>> rows(CPrunedFft::kLanes,
+                                                 std::vector<float>(static_cast<std::size_t>(width) + 1));
             const float* rowPointers[CPrunedFft::kLanes];
-            std::vector<std::vector<std::complex<float>>> sequences(CPrunedFft::kLanes,
-                                                                     std::vector<std::complex<float>>(static_cast<std::size_t>(c.n)));
+            std::vector<std::vector<std::complex<float>>> sequences(
+                CPrunedFft::kLanes, std::vector<std::complex<float>>(static_cast<std::size_t>(c.n)));
             for (int lane = 0; lane < CPrunedFft::kLanes; ++lane) {
                 auto& row = rows[static_cast<std::size_t>(lane)];
-                for (std::int32_t x = 0; x < width; ++x) row[static_cast<std::size_t>(x)] = static_cast<float>(random() % 256);
+                for (std::int32_t x = 0; x < width; ++x)
+                    row[static_cast<std::size_t>(x)] = static_cast<float>(random() % 256);
                 if (c.special && lane % 3 == 1) row[static_cast<std::size_t>(random() % width)] = lane % 2 ? inf : -inf;
                 if (c.special && lane % 3 == 2) row[static_cast<std::size_t>(random() % width)] = std::nanf("");
                 row[static_cast<std::size_t>(width)] = 0.0f;
                 rowPointers[lane] = row.data();
                 auto& seq = sequences[static_cast<std::size_t>(lane)];
                 for (std::int32_t i = 0; i < c.n; ++i) {
-                    const float v = lane < c.lanes || !real ? row[static_cast<std::size_t>(column[static_cast<std::size_t>(i)])] : 0.0f;
+                    const float v = lane < c.lanes || !real
+                                        ? row[static_cast<std::size_t>(column[static_cast<std::size_t>(i)])]
+                                        : 0.0f;
                     seq[static_cast<std::size_t>(i)] = {v, real ? 0.0f : v / 2};
                 }
             }
@@ -158,24 +174,11 @@ TEST(PrunedFft, RealRowsMatchTheFullTransform) {
             } else {
                 for (int lane = 0; lane < CPrunedFft::kLanes; ++lane)
                     for (std::int32_t i : inputs)
-                        block.Set(i, lane, sequences[static_cast<std::size_t>(lane)][static_cast<std::size_t>(i + c.n / 2)]);
+                        block.Set(i, lane,
+                                  sequences[static_cast<std::size_t>(lane)][static_cast<std::size_t>(i + c.n / 2)]);
             }
             plan.Run(block, c.finite);
-            for (int lane = 0; lane < CPrunedFft::kLanes; ++lane) {
-                auto& seq = sequences[static_cast<std::size_t>(lane)];
-                full.TransformCentered(seq.data());
-                for (std::int32_t k : outputs) {
-                    const std::complex<float> expected = seq[static_cast<std::size_t>(k + c.n / 2)];
-                    const std::complex<float> got = plan.Output(block, k, lane);
-                    const bool bothNaN = std::isnan(expected.real()) && std::isnan(got.real()) &&
-                                         std::isnan(expected.imag()) == std::isnan(got.imag());
-                    ASSERT_TRUE(bothNaN || (SameUpToZeroSign(expected.real(), got.real()) &&
-                                            SameUpToZeroSign(expected.imag(), got.imag())))
-                        << "round " << round << " lane " << lane << " frequency " << k << ": expected "
-                        << testsupport::Hex(expected.real()) << "," << testsupport::Hex(expected.imag()) << " got "
-                        << testsupport::Hex(got.real()) << "," << testsupport::Hex(got.imag());
-                }
-            }
+            ExpectFullTransformOutputs(plan, block, full, sequences, outputs, round);
         }
     }
 }

@@ -2,18 +2,17 @@
 // conversion of plane values, padding, row order, and a round trip through a file.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "array/CArray2D.h"
-#include "support/counting_plane.h"
 #include "image/CBmp24.h"
 #include "image/GrayConversion.h"
+#include "support/counting_plane.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -23,8 +22,7 @@ using Plane = CArray2D<float>;
 
 using testsupport::CountingPlane;
 
-void SetPixel(Image& image, std::int32_t x, std::int32_t y, std::uint8_t blue, std::uint8_t green,
-              std::uint8_t red) {
+void SetPixel(Image& image, std::int32_t x, std::int32_t y, std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
     std::uint8_t* pixel = image.Row(y) + 3 * x;
     pixel[0] = blue;
     pixel[1] = green;
@@ -101,7 +99,7 @@ TEST(BitmapToGray, BoundsRelabelledOrResized) {
     struct Case {
         const char* name;
         std::int32_t xFirst, xLast, yFirst, yLast;  // the plane before
-        std::int32_t width, height;                // the image
+        std::int32_t width, height;                 // the image
         bool relabelled;
     };
     const Case cases[] = {

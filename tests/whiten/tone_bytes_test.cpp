@@ -83,7 +83,8 @@ TEST(ToneBytes, ExponentialRoundedToFloatNeverFalls) {
             }
             // The range's last float, whatever the stride skipped.
             const float x = ExpToFloat(FloatOf(to));
-            if ((range.value == range.value ? x != range.value : x < last) && fallsAt[static_cast<std::size_t>(chunk)] == 0)
+            if ((range.value == range.value ? x != range.value : x < last) &&
+                fallsAt[static_cast<std::size_t>(chunk)] == 0)
                 fallsAt[static_cast<std::size_t>(chunk)] = to;
             chunkLast[static_cast<std::size_t>(chunk)] = x;
         });
@@ -115,10 +116,24 @@ TEST(ToneBytes, StepTableGivesTheCurvesBytes) {
     for (const auto& [name, curve] : curves) {
         SCOPED_TRACE(name);
         const ToneByteMap map(curve);
-        std::vector<float> values = {0.0f,   -0.0f,  kInf,     -kInf,   kNaN,  -kNaN, 1e-45f, -1e-45f,
-                                     1e-30f, 1e30f,  -1e30f,   255.0f,  256.0f, -256.0f,
-                                     std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
-                                     curve.midpoint, static_cast<float>(curve.paperLevel)};
+        std::vector<float> values = {0.0f,
+                                     -0.0f,
+                                     kInf,
+                                     -kInf,
+                                     kNaN,
+                                     -kNaN,
+                                     1e-45f,
+                                     -1e-45f,
+                                     1e-30f,
+                                     1e30f,
+                                     -1e30f,
+                                     255.0f,
+                                     256.0f,
+                                     -256.0f,
+                                     std::numeric_limits<float>::max(),
+                                     -std::numeric_limits<float>::max(),
+                                     curve.midpoint,
+                                     static_cast<float>(curve.paperLevel)};
         // The floats around every place where the byte changes: between
         // neighbouring thirds of whole numbers whose bytes differ, bisection
         // down to single float steps finds each change.
@@ -148,8 +163,8 @@ TEST(ToneBytes, StepTableGivesTheCurvesBytes) {
         for (float v : values) {
             const std::uint8_t expected = ToneByteMap::CurveByte(curve, v);
             if (map.ByteOf(v) != expected && ++mismatches <= 5)
-                ADD_FAILURE() << "v = " << v << " (bits " << std::bit_cast<std::uint32_t>(v) << "): "
-                              << int(map.ByteOf(v)) << ", curve " << int(expected);
+                ADD_FAILURE() << "v = " << v << " (bits " << std::bit_cast<std::uint32_t>(v)
+                              << "): " << int(map.ByteOf(v)) << ", curve " << int(expected);
         }
         EXPECT_EQ(mismatches, 0);
     }
@@ -165,12 +180,18 @@ TEST(ToneBytes, CurveBytesAndPaperLevelZero) {
         float v;
         std::uint8_t byte;
     } cases[] = {
-        {"P 200, v 0 (17.5991)", 200, 0.0f, 17},    {"P 200, v 120 (127.5)", 200, 120.0f, 127},
-        {"P 200, v 200 (216.75)", 200, 200.0f, 216}, {"P 200, v 400 (254.41)", 200, 400.0f, 254},
-        {"P 1, v 30 (exactly 255)", 1, 30.0f, 255},   {"P -256, v 255 (0.2513)", -256, 255.0f, 0},
-        {"P 200, NaN", 200, kNaN, 0},                 {"P 0, v 0 (NaN)", 0, 0.0f, 0},
-        {"P 0, v -0 (NaN)", 0, -0.0f, 0},             {"P 0, tiny above 0", 0, 1e-45f, 255},
-        {"P 0, below 0", 0, -3.0f, 0},                {"P 0, +inf", 0, kInf, 255},
+        {"P 200, v 0 (17.5991)", 200, 0.0f, 17},
+        {"P 200, v 120 (127.5)", 200, 120.0f, 127},
+        {"P 200, v 200 (216.75)", 200, 200.0f, 216},
+        {"P 200, v 400 (254.41)", 200, 400.0f, 254},
+        {"P 1, v 30 (exactly 255)", 1, 30.0f, 255},
+        {"P -256, v 255 (0.2513)", -256, 255.0f, 0},
+        {"P 200, NaN", 200, kNaN, 0},
+        {"P 0, v 0 (NaN)", 0, 0.0f, 0},
+        {"P 0, v -0 (NaN)", 0, -0.0f, 0},
+        {"P 0, tiny above 0", 0, 1e-45f, 255},
+        {"P 0, below 0", 0, -3.0f, 0},
+        {"P 0, +inf", 0, kInf, 255},
         {"P 0, NaN", 0, kNaN, 0},
     };
     for (const auto& c : cases) {

@@ -52,11 +52,21 @@ TEST(Histogram, ValuesLandInTheirBins) {
         float value;
         int bin;
     } cases[] = {
-        {"far below", -300.0f, 0},     {"below -255", -256.5f, 0},  {"just below -255", -255.5f, 0},
-        {"-255", -255.0f, 1},           {"zero", 0.0f, 256},         {"0.99", 0.99f, 256},
-        {"one", 1.0f, 257},             {"254.9", 254.9f, 510},      {"255", 255.0f, 511},
-        {"300", 300.0f, 511},           {"1e30", 1.0e30f, 511},      {"+inf", inf, 511},
-        {"-inf", -inf, 0},              {"NaN", std::nanf(""), 0},   {"-0", -0.0f, 256},
+        {"far below", -300.0f, 0},
+        {"below -255", -256.5f, 0},
+        {"just below -255", -255.5f, 0},
+        {"-255", -255.0f, 1},
+        {"zero", 0.0f, 256},
+        {"0.99", 0.99f, 256},
+        {"one", 1.0f, 257},
+        {"254.9", 254.9f, 510},
+        {"255", 255.0f, 511},
+        {"300", 300.0f, 511},
+        {"1e30", 1.0e30f, 511},
+        {"+inf", inf, 511},
+        {"-inf", -inf, 0},
+        {"NaN", std::nanf(""), 0},
+        {"-0", -0.0f, 256},
         {"largest float", std::numeric_limits<float>::max(), 511},
     };
     for (const auto& c : cases) EXPECT_EQ(BinOf(c.value), c.bin) << c.name;
@@ -86,8 +96,8 @@ TEST(Histogram, LongRunsCountAsSingleValues) {
 
 TEST(Histogram, ClearsTheThreeFullestBinsLowerIndexFirst) {
     std::vector<int> cleared;
-    const auto counts = Histogram(PlaneWithCounts({{10, 5}, {20, 7}, {30, 5}, {40, 5}, {50, 2}}),
-                                  -256.0f, 1.0f, &cleared);
+    const auto counts =
+        Histogram(PlaneWithCounts({{10, 5}, {20, 7}, {30, 5}, {40, 5}, {50, 2}}), -256.0f, 1.0f, &cleared);
     EXPECT_EQ(cleared, (std::vector<int>{20, 10, 30}));
     EXPECT_EQ(counts[40], 5);
     EXPECT_EQ(counts[50], 2);
@@ -117,10 +127,10 @@ TEST(ToneCurve, MapsKnownLevels) {
         double expected;
         double tolerance;
     } cases[] = {
-        {200, 0.0f, 17.5991, 1e-4},   {200, 60.0f, 54.5713, 1e-4},  {200, 120.0f, 127.5, 1e-5},
-        {200, 180.0f, 200.4287, 1e-4}, {200, 200.0f, 216.75, 1e-4}, {200, 255.0f, 242.0388, 1e-4},
+        {200, 0.0f, 17.5991, 1e-4},    {200, 60.0f, 54.5713, 1e-4},  {200, 120.0f, 127.5, 1e-5},
+        {200, 180.0f, 200.4287, 1e-4}, {200, 200.0f, 216.75, 1e-4},  {200, 255.0f, 242.0388, 1e-4},
         {200, 400.0f, 254.4127, 1e-4}, {-256, 255.0f, 0.2513, 1e-4}, {-256, 0.0f, 17.5991, 1e-4},
-        {1, 30.0f, 255.0, 0.0},       {1, 0.0f, 17.5991, 1e-4},     {0, 5.0f, 255.0, 0.0},
+        {1, 30.0f, 255.0, 0.0},        {1, 0.0f, 17.5991, 1e-4},     {0, 5.0f, 255.0, 0.0},
         {0, -5.0f, 0.0, 0.0},
     };
     for (const auto& c : cases) {
