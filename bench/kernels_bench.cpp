@@ -1,6 +1,7 @@
 // Kernel benchmarks: the full and the pruned transforms on the flattening's
-// shapes, the two flattenings side by side on a small page, the tone curve and
-// the gray conversion. Run: build/release/bench/whiten-kernels-bench
+// shapes, the two flattenings side by side on a small page, the tone curve, and
+// the tone curve's bytes evaluated per value and from its steps.
+// Run: build/release/bench/whiten-kernels-bench
 #include <benchmark/benchmark.h>
 
 #include <complex>
@@ -11,6 +12,7 @@
 #include "fft/CPrunedFft.h"
 #include "whiten/FlattenBackground.h"
 #include "whiten/FlattenBackgroundFast.h"
+#include "whiten/ToneBytes.h"
 #include "whiten/ToneMap.h"
 
 namespace {
@@ -100,6 +102,29 @@ void Tone(benchmark::State& state) {
     }
 }
 BENCHMARK(Tone)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The output bytes of a million flattened values on one thread: the curve
+// evaluated per value, and placed among the curve's steps.
+void ToneBytes(benchmark::State& state, bool steps) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> flattened(0.0f, 300.0f);
+    std::vector<float> values(1 << 20);
+    for (float& v : values) v = flattened(random);
+    std::vector<std::uint8_t> pixels(3 * values.size());
+    const ToneCurve curve = ToneCurve::ForPaperLevel(200);
+    for (auto _ : state) {
+        const ToneByteMap map(curve);  // per page, so it is part of the cost
+        if (steps) {
+            map.WritePixels(values.data(), static_cast<std::int64_t>(values.size()), pixels.data());
+        } else {
+            for (std::size_t i = 0; i < values.size(); ++i)
+                pixels[3 * i] = pixels[3 * i + 1] = pixels[3 * i + 2] = ToneByteMap::CurveByte(curve, values[i]);
+        }
+        benchmark::DoNotOptimize(pixels.data());
+    }
+}
+BENCHMARK_CAPTURE(ToneBytes, per_value, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ToneBytes, steps, true)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
