@@ -57,10 +57,11 @@ int ProcessFile(const std::string& path) {
     }
 
     // The page's road: loaded image -> gray plane -> flattened plane -> output
-    // image through the tone curve. Once the gray plane holds the page, the loaded pixels are dead: their
-    // storage serves the flattening's byte copy of the page and then becomes the
-    // output image, instead of being released and asked for again. The job never
-    // holds more than it did while converting the image to the plane.
+    // image through the tone curve. Once the gray plane holds the page, the
+    // loaded pixels are dead: their storage serves the flattening's byte copy of
+    // the page and then becomes the output image, instead of being released and
+    // asked for again. The job never holds more than it did while converting the
+    // image to the plane.
     CArray2D<float> plane;
     std::unique_ptr<float[]> planeStorage =
         GiveUnclearedStorage(plane, 0, input->Width() - 1, 0, input->Height() - 1);  // filled by the conversion

@@ -10,8 +10,9 @@
 // rounded arithmetic and a truncation. The byte is therefore a staircase in v
 // with 255 steps, which are found once per page by bisection on the curve
 // itself. A value is placed among the steps through a table over the curve's
-// range, and compared with the steps only where one lies in its cell. A curve whose steepness is not a finite
-// non-zero number (paper level 0) is no staircase; it is evaluated per value.
+// range, and compared with the steps only where one lies in its cell. A curve
+// whose steepness is not a finite non-zero number (paper level 0) is no
+// staircase; it is evaluated per value.
 #pragma once
 
 #include <array>
