@@ -62,9 +62,10 @@ int ProcessFile(const std::string& path) {
     // the page and then becomes the output image, instead of being released and
     // asked for again. The job never holds more than it did while converting the
     // image to the plane.
+    // The storage outlives the plane that uses it (declared first, destroyed last).
+    std::unique_ptr<float[]> planeStorage;
     CArray2D<float> plane;
-    std::unique_ptr<float[]> planeStorage =
-        GiveUnclearedStorage(plane, 0, input->Width() - 1, 0, input->Height() - 1);  // filled by the conversion
+    planeStorage = GiveUnclearedStorage(plane, 0, input->Width() - 1, 0, input->Height() - 1);  // filled next
     BitmapToGray(plane, *input);
     std::vector<int> toneBins;
     FastFlattenOptions flattening;

@@ -68,8 +68,10 @@ Sample RunPipeline(const std::string& pipeline, const std::string& page, const s
     lap(0);
     // The stages as the per-file job runs them, the input image's storage
     // serving the flattening's byte copy and the output image.
+    // The storage outlives the plane that uses it (declared first, destroyed last).
+    std::unique_ptr<float[]> planeStorage;
     CArray2D<float> plane;
-    std::unique_ptr<float[]> planeStorage = GiveUnclearedStorage(plane, 0, input->Width() - 1, 0, input->Height() - 1);
+    planeStorage = GiveUnclearedStorage(plane, 0, input->Width() - 1, 0, input->Height() - 1);  // filled next
     BitmapToGray(plane, *input, threads);
     lap(1);
     std::vector<int> toneBins;

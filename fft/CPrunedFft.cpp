@@ -3,6 +3,7 @@
 #include "fft/CPrunedFft.h"
 
 #include <algorithm>
+#include <cassert>
 #include <string>
 
 #include "fft/CFft1D.h"
@@ -270,6 +271,7 @@ void CPrunedFft::Run(Block& block, bool finiteInputs) const {
 }
 
 std::complex<float> CPrunedFft::Output(const Block& block, std::int32_t k, int lane) const {
+    assert(!block.realInputs_);  // outputs exist only after Run
     const auto at = static_cast<std::size_t>(outputPosition_[static_cast<std::size_t>(Position(k))]) * kLanes +
                     static_cast<std::size_t>(lane);
     std::complex<float> value(block.re_[at], block.im_[at]);
@@ -278,6 +280,7 @@ std::complex<float> CPrunedFft::Output(const Block& block, std::int32_t k, int l
 }
 
 void CPrunedFft::OutputReal(const Block& block, std::int32_t k, float* lanes) const {
+    assert(!block.realInputs_);  // outputs exist only after Run
     const auto at = static_cast<std::size_t>(outputPosition_[static_cast<std::size_t>(Position(k))]) * kLanes;
     const float* re = block.re_.data() + at;
     const float* im = block.im_.data() + at;

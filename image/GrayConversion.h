@@ -22,7 +22,8 @@ CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image, i
 // Padding bytes are 0. Where the plane's bounds lie does not matter.
 CBmp24_<0>& GrayToBitmap(CBmp24_<0>& image, const CArray2D<float>& plane, int threads = DefaultThreadCount());
 
-// Writes the pixel bytes of one row: three equal bytes for each of `count` values.
+// Writes the pixel bytes of one row: three equal bytes for each of `count`
+// values, all 3 * count of them (the image is not cleared beforehand).
 using GrayRowWriter = std::function<void(const float* values, std::int32_t count, std::uint8_t* pixels)>;
 
 // GrayToBitmap with each row's pixels written by `writeRow` instead of the

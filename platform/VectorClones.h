@@ -4,9 +4,21 @@
 // lanes one instruction handles, never the operations a lane sees, so every
 // version gives the same bits. Where the compiler or system cannot do this,
 // the mark does nothing.
+//
+// Clones need the GNU C library's loader to pick a version. A build may also
+// ask for one width only (WHITEN_VECTOR_ONLY_AVX2 or _BASELINE), so that the
+// tests check that width's results on a machine that would pick another.
 #pragma once
 
-#if defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
+#if defined(__linux__)
+#include <features.h>  // says whether this is the GNU C library
+#endif
+
+#if defined(WHITEN_VECTOR_ONLY_BASELINE)
+#define WHITEN_VECTOR_CLONES
+#elif defined(WHITEN_VECTOR_ONLY_AVX2)
+#define WHITEN_VECTOR_CLONES __attribute__((target("avx2")))
+#elif defined(__x86_64__) && defined(__GLIBC__) && defined(__GNUC__) && !defined(__clang__)
 #define WHITEN_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define WHITEN_VECTOR_CLONES

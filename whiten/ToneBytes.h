@@ -3,16 +3,18 @@
 // truncated toward zero; 0 for NaN), without an exponential per pixel.
 //
 // Why a step table gives the same bytes: e = (v - T)(-K) is correctly rounded
-// arithmetic, so it moves one way with v; exp(e) rounded to float never falls as
-// e rises (the C library's exp is within one unit in the last place of a
-// double, far finer than the gaps between the floats it is rounded to; a test
-// checks this over every float where it matters); and the rest is correctly
-// rounded arithmetic and a truncation. The byte is therefore a staircase in v
-// with 255 steps, which are found once per page by bisection on the curve
-// itself. A value is placed among the steps through a table over the curve's
-// range, and compared with the steps only where one lies in its cell. A curve
-// whose steepness is not a finite non-zero number (paper level 0) is no
-// staircase; it is evaluated per value.
+// arithmetic, so it moves one way with v. exp(e) rounded to float never falls
+// as e rises: where |e| >= 2^-26, neighbouring floats e differ by at least
+// 2^-49, so their exponentials differ by at least 2^-49 of their size, eight
+// units in the last place of a double, and an exp that is within one unit
+// keeps their order; nearer to 0 every exp(e) rounds to 1, and below -104 to 0.
+// (A test checks the C library's exp over every such float from -104 to 89.)
+// The rest is correctly rounded arithmetic and a truncation. The byte is
+// therefore a staircase in v with 255 steps, which are found once per page by
+// bisection on the curve itself. A value is placed among the steps through a
+// table over the curve's range, and compared with the steps only where one
+// lies in its cell. A curve whose steepness is not a finite non-zero number
+// (paper level 0) is no staircase; it is evaluated per value.
 #pragma once
 
 #include <array>

@@ -40,9 +40,10 @@ float ExpToFloat(float e) {
 
 // Below -104 the exponential is under half the least float and rounds to 0;
 // above 89 it is beyond the largest float and rounds to +inf; within 2^-26 of
-// 0 it is within a quarter of a float step of 1 and rounds to 1. Between those
-// the check is exhaustive: every float in order, each result at least the one
-// before. The ends of each range are checked to join up.
+// 0 it is within a quarter of a float step of 1 and rounds to 1; those ranges
+// are sampled. Between them the check is exhaustive: every float in order,
+// each result at least the one before. The ends of each range are checked to
+// join up.
 TEST(ToneBytes, ExponentialRoundedToFloatNeverFalls) {
     const float tiny = std::ldexp(1.0f, -26);
     struct Range {
