@@ -87,6 +87,17 @@ WHITEN_CLONED_BODY void LaneRealUnitButterfly(float* __restrict ar, float* __res
     }
 }
 
+// One butterfly's lanes, for complex inputs or for inputs whose imaginary
+// parts are all +0.
+template <bool kRealInputs, bool kWriteSum, bool kWriteDifference>
+WHITEN_CLONED_BODY void Butterfly(float* ar, float* ai, float* cr, float* ci, double tr, double ti) {
+    if constexpr (kRealInputs) {
+        LaneRealButterfly<kWriteSum, kWriteDifference>(ar, ai, cr, ci, tr, ti);
+    } else {
+        LaneButterfly<kWriteSum, kWriteDifference>(ar, ai, cr, ci, tr, ti);
+    }
+}
+
 // The plan's butterflies in order; with kRealInputs, for inputs whose
 // imaginary parts are all +0 and not stored (the first stage only).
 template <bool kRealInputs>
@@ -112,22 +123,13 @@ WHITEN_CLONED_BODY void RunButterflies(float* re, float* im, const CPrunedFftOp*
         }
         switch (op.results) {
             case 1:
-                if (kRealInputs)
-                    LaneRealButterfly<true, false>(ar, ai, cr, ci, tr, ti);
-                else
-                    LaneButterfly<true, false>(ar, ai, cr, ci, tr, ti);
+                Butterfly<kRealInputs, true, false>(ar, ai, cr, ci, tr, ti);
                 break;
             case 2:
-                if (kRealInputs)
-                    LaneRealButterfly<false, true>(ar, ai, cr, ci, tr, ti);
-                else
-                    LaneButterfly<false, true>(ar, ai, cr, ci, tr, ti);
+                Butterfly<kRealInputs, false, true>(ar, ai, cr, ci, tr, ti);
                 break;
             default:
-                if (kRealInputs)
-                    LaneRealButterfly<true, true>(ar, ai, cr, ci, tr, ti);
-                else
-                    LaneButterfly<true, true>(ar, ai, cr, ci, tr, ti);
+                Butterfly<kRealInputs, true, true>(ar, ai, cr, ci, tr, ti);
                 break;
         }
     }
