@@ -1,25 +1,22 @@
 // The file operations through which CBmp24_::Save writes. The program uses the
-// standard ones; tests install their own to make creating, writing, closing or
-// renaming fail at a chosen point.
+// platform's output file as it stands; tests install their own to make
+// creating, writing or committing fail, or the process end, at a chosen point.
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
+#include <system_error>
+
+#include "platform/OutputFile.h"
 
 class BmpFileWriter {
 public:
     virtual ~BmpFileWriter() = default;
 
-    // Creates a file that must not exist yet, for binary writing; nullptr on failure.
-    virtual std::FILE* CreateNew(const std::string& path);
-    // True when all `size` bytes were accepted.
-    virtual bool Write(std::FILE* file, const void* data, std::size_t size);
-    // Closes the file in every case; true when everything written reached it.
-    virtual bool Close(std::FILE* file);
-    // Moves `from` over `to`, replacing an existing `to` in one step.
-    virtual bool Replace(const std::string& from, const std::string& to);
-    virtual void Remove(const std::string& path);
+    // Each gives the system's error, or none on success.
+    virtual std::error_code Create(platform::OutputFile& file, const std::string& path);
+    virtual std::error_code Write(platform::OutputFile& file, const void* data, std::size_t size);
+    virtual std::error_code Commit(platform::OutputFile& file);
 };
 
 // The writer Save uses now.

@@ -1,12 +1,9 @@
 #include "image/CBmp24.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 #include <vector>
 
@@ -14,7 +11,10 @@
 #include "image/BmpFileBroken.h"
 #include "image/BmpFileWriter.h"
 #include "image/BmpLayout.h"
+#include "platform/InputFile.h"
 #include "platform/LargeBlock.h"
+#include "platform/OutputFile.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -23,24 +23,19 @@ struct FileCloser {
 };
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens a regular file for binary reading and tells its size. Folders and other
-// non-files count as "can't open", as they do on platforms whose open refuses them.
-// The type is tested before opening: opening a named pipe would wait for a writer.
-InputFile OpenForReading(const std::string& path, std::uint64_t& size) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error) || error) return nullptr;
-    InputFile file(std::fopen(path.c_str(), "rb"));
-    if (!file) return nullptr;
-    size = std::filesystem::file_size(path, error);
-    if (error) return nullptr;
-    return file;
+// A regular file for binary reading and its size; the error says why not.
+// Folders and other non-files count as "can't open", as they do on platforms
+// whose open refuses them.
+InputFile OpenForReading(const std::string& path, std::uint64_t& size, std::error_code& error) {
+    return InputFile(platform::OpenRegularFile(path, size, error));
 }
 
 // Reads exactly `size` bytes. A file that ends early is broken (it changed since its
 // size was taken, or the size check missed); a failing device is a read error.
 void ReadExactly(std::FILE* file, void* into, std::size_t size, const std::string& readError) {
+    errno = 0;
     if (size == 0 || std::fread(into, 1, size, file) == size) return;
-    if (std::ferror(file)) throw readError;
+    if (std::ferror(file)) throw platform::WithReason(readError, platform::LastCError());
     throw BmpFileBroken("pixel data is truncated");
 }
 
@@ -53,26 +48,14 @@ void SkipTo(std::FILE* file, std::uint64_t offset, const std::string& readError)
     if (offset == bmp::kHeadersSize) return;
     // Offsets come from a 32-bit field; on platforms with a 32-bit long the
     // seek is made in steps.
-    if (std::fseek(file, 0, SEEK_SET) != 0) throw readError;
+    errno = 0;
+    if (std::fseek(file, 0, SEEK_SET) != 0) throw platform::WithReason(readError, platform::LastCError());
     while (offset > 0) {
         const std::uint64_t step = offset > 0x40000000u ? 0x40000000u : offset;
-        if (std::fseek(file, static_cast<long>(step), SEEK_CUR) != 0) throw readError;
+        if (std::fseek(file, static_cast<long>(step), SEEK_CUR) != 0)
+            throw platform::WithReason(readError, platform::LastCError());
         offset -= step;
     }
-}
-
-// A name for the file Save writes before renaming it, in the same folder; unique
-// enough that exclusive creation rarely has to retry. The output's own name is
-// shortened to leave room for the suffix: names may be up to 255 bytes long.
-std::string TemporaryPathFor(const std::string& path) {
-    constexpr std::size_t kNameKept = 200;
-    static std::atomic<unsigned> counter{0};
-    const auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".part-%llx-%x", ticks, counter++);
-    const auto separator = path.find_last_of("/\\");
-    const std::size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
-    return path.substr(0, std::min(path.size(), nameStart + kNameKept)) + suffix;
 }
 
 }  // namespace
@@ -153,8 +136,9 @@ void CBmp24_<N>::Release() {
 template <int N>
 bool CBmp24_<N>::IsThisType(const std::string& path) {
     std::uint64_t fileSize = 0;
-    const InputFile file = OpenForReading(path, fileSize);
-    if (!file) throw "CBmp24_::IsThisType : can't open " + path;
+    std::error_code error;
+    const InputFile file = OpenForReading(path, fileSize, error);
+    if (!file) throw platform::WithReason("CBmp24_::IsThisType : can't open " + path, error);
     std::uint8_t headers[bmp::kHeadersSize];
     ReadHeaders(file.get(), fileSize, headers, "CBmp24_::IsThisType : can't read " + path);
 
@@ -175,8 +159,9 @@ CBmp24_<N>& CBmp24_<N>::Load(const std::string& path) {
     SetFreshHeaders();
 
     std::uint64_t fileSize = 0;
-    const InputFile file = OpenForReading(path, fileSize);
-    if (!file) throw "CBmp24_::Load : can't open " + path;
+    std::error_code error;
+    const InputFile file = OpenForReading(path, fileSize, error);
+    if (!file) throw platform::WithReason("CBmp24_::Load : can't open " + path, error);
     const std::string readError = "CBmp24_::Load : can't read " + path;
     std::uint8_t headers[bmp::kHeadersSize];
     ReadHeaders(file.get(), fileSize, headers, readError);
@@ -233,30 +218,22 @@ void CBmp24_<N>::Save(const std::string& path) {
     bmp::PutU32(infoHeader.get() + bmp::kBiXPelsPerMeter, 0);
     bmp::PutU32(infoHeader.get() + bmp::kBiYPelsPerMeter, 0);
 
+    // The file gets its name only once complete; on failure it goes, and an
+    // earlier file of that name stays as it was.
     BmpFileWriter& writer = CurrentBmpFileWriter();
-    std::string temporary;
-    std::FILE* file = nullptr;
-    for (int attempt = 0; attempt < 16 && file == nullptr; ++attempt) {
-        temporary = TemporaryPathFor(path);
-        errno = 0;
-        file = writer.CreateNew(temporary);
-        if (file == nullptr && errno != EEXIST) break;
-    }
-    if (file == nullptr) throw failure;
-
-    bool written = writer.Write(file, fileHeader.get(), bmp::kFileHeaderSize) &&
-                   writer.Write(file, infoHeader.get(), bmp::kInfoHeaderSize);
+    platform::OutputFile file;
+    std::error_code error = writer.Create(file, path);
+    if (!error) error = writer.Write(file, fileHeader.get(), bmp::kFileHeaderSize);
+    if (!error) error = writer.Write(file, infoHeader.get(), bmp::kInfoHeaderSize);
     const std::size_t pixelRowBytes = 3 * static_cast<std::size_t>(width);
     const std::size_t padding = static_cast<std::size_t>(rowBytes) - pixelRowBytes;
     static const std::uint8_t zeros[4] = {0, 0, 0, 0};
-    for (std::int32_t y = 0; written && y < height; ++y) {
-        written = writer.Write(file, Row(y), pixelRowBytes) && writer.Write(file, zeros, padding);
+    for (std::int32_t y = 0; !error && y < height; ++y) {
+        error = writer.Write(file, Row(y), pixelRowBytes);
+        if (!error) error = writer.Write(file, zeros, padding);
     }
-    const bool closed = writer.Close(file);
-    if (!written || !closed || !writer.Replace(temporary, path)) {
-        writer.Remove(temporary);
-        throw failure;
-    }
+    if (!error) error = writer.Commit(file);
+    if (error) throw platform::WithReason(failure, error);
 }
 
 template class CBmp24_<0>;

@@ -35,7 +35,8 @@ public:
     // True when the file's information header gives 24 bits per pixel. Reads the
     // two headers into this image; width, height and pixels are left alone.
     // Throws "CBmp24_::IsThisType : can't open " + path, or BmpFileBroken for a
-    // file shorter than its headers.
+    // file shorter than its headers. Errors of the system's calls end with ": "
+    // and the system's reason, here and in Load and Save.
     bool IsThisType(const std::string& path);
 
     // Reads a 24- or 32-bit file (the fourth byte of 32-bit pixels is dropped and
@@ -48,9 +49,9 @@ public:
     CBmp24_& Load(const std::string& path);
 
     // Writes the 54 header bytes and the rows (padding written as 0) to a new file
-    // beside `path`, then renames it over `path`. On any failure nothing is left
-    // behind, an earlier file at `path` is untouched, and the error
-    // "CBmp24_::Save : can't write " + path is thrown.
+    // beside `path`, then renames it over `path` (platform::OutputFile). On any
+    // failure or interrupt nothing is left behind, an earlier file at `path` is
+    // untouched, and the error "CBmp24_::Save : can't write " + path is thrown.
     void Save(const std::string& path);
 
     // Drops all three blocks: the empty state.

@@ -68,6 +68,7 @@ struct Hostile {
     int result;            // -1: an error ends the run
     std::string line;      // printed after the progress line (result 0 or 2)
     std::string output;    // bytes of Result/in.bmp for result 0
+    std::string reason;    // for result -1: what follows "can't open PATH"
 };
 
 std::function<void(const std::string&)> Bytes(const std::string& bytes) {
@@ -75,7 +76,12 @@ std::function<void(const std::string&)> Bytes(const std::string& bytes) {
 }
 
 Hostile Refused(std::string name, const std::string& bytes, std::string line) {
-    return {std::move(name), Bytes(bytes), 2, std::move(line), ""};
+    return {std::move(name), Bytes(bytes), 2, std::move(line), "", ""};
+}
+
+// A file that cannot be opened as a page: its error ends the run.
+Hostile Unopenable(std::string name, std::function<void(const std::string&)> make, std::string reason) {
+    return {std::move(name), std::move(make), -1, "", "", std::move(reason)};
 }
 
 std::vector<Hostile> HostileFiles() {
@@ -108,14 +114,16 @@ std::vector<Hostile> HostileFiles() {
         Refused("text", kText, kNot24),
         Refused("text with a 24-bit header", TextWith24BitHeader(), kTooLarge),
         // Offsets that cannot be meant are read as the rows following the headers.
-        {"bfOffBits 0", Bytes(Headers(3, 2, 24, 0) + rows3x2), 0, "", plain3x2},
-        {"bfOffBits inside the headers", Bytes(Headers(3, 2, 24, 20) + rows3x2), 0, "", plain3x2},
-        // Files that cannot be opened as pages end the run.
-        {"folder named in.bmp", [](const std::string& path) { fs::create_directory(path); }, -1, "", ""},
-        {"dangling symbolic link",
-         [](const std::string& path) { fs::create_symlink(path + ".gone", path); }, -1, "", ""},
-        {"named pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, -1, "", ""},
-        {"link to a device", [](const std::string& path) { fs::create_symlink("/dev/zero", path); }, -1, "", ""},
+        {"bfOffBits 0", Bytes(Headers(3, 2, 24, 0) + rows3x2), 0, "", plain3x2, ""},
+        {"bfOffBits inside the headers", Bytes(Headers(3, 2, 24, 20) + rows3x2), 0, "", plain3x2, ""},
+        // The system's reason follows where one of its calls failed.
+        Unopenable("folder named in.bmp", [](const std::string& path) { fs::create_directory(path); },
+                   ": Is a directory"),
+        Unopenable("dangling symbolic link",
+                   [](const std::string& path) { fs::create_symlink(path + ".gone", path); },
+                   ": No such file or directory"),
+        Unopenable("named pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, ""),
+        Unopenable("link to a device", [](const std::string& path) { fs::create_symlink("/dev/zero", path); }, ""),
     };
     const std::string page = Page(3, 2);
     for (std::size_t n = 1; n < 54; ++n) files.push_back(Refused(std::to_string(n) + " bytes", page.substr(0, n), kShort));
@@ -139,7 +147,7 @@ TEST(HostileFiles, EachGivesItsLineAndResultAndLeavesNoOutput) {
         const std::string printed = testing::internal::GetCapturedStdout();
         EXPECT_EQ(printed, Progress(dir / "Result", "in.bmp") + file.line);
         EXPECT_EQ(result, file.result);
-        EXPECT_EQ(error, file.result == -1 ? "CBmp24_::IsThisType : can't open " + path : "");
+        EXPECT_EQ(error, file.result == -1 ? "CBmp24_::IsThisType : can't open " + path + file.reason : "");
         if (file.result == 0) {
             EXPECT_EQ(ReadFile(dir / "Result/in.bmp"), file.output);
         } else {
@@ -199,7 +207,7 @@ TEST(HostileFiles, TheBinaryGoesOnPastRefusalsAndStopsAtAnUnopenableFile) {
     const auto run = testsupport::RunWhiten(args, dir.Path().string(), {"LANG=C"});
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, expected);
-    EXPECT_EQ(run.err, "CBmp24_::IsThisType : can't open dangling.bmp\n");
+    EXPECT_EQ(run.err, "CBmp24_::IsThisType : can't open dangling.bmp: No such file or directory\n");
     EXPECT_EQ(ReadFile(dir / "Result/good.bmp"), testbmp::WhitenedReference(Page(4, 3)));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Result"), fs::directory_iterator()), 1);
 }

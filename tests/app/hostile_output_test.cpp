@@ -1,7 +1,8 @@
 // Failures of the output path seen from the whole run: a save that cannot
-// create, write, close or rename its file, a file system that refuses to grow
-// the file, and a process killed in the middle of a save. None of them may leave
-// a partial file under the output name or damage an earlier output.
+// create, write or commit its file, a file system that refuses to grow the
+// file, and a process ended by a signal in the middle of a save. None of them
+// may leave a partial file under the output name or damage an earlier output;
+// the line of an error ends with the system's reason.
 // POSIX paths, resource limits and signals; not built for Windows.
 #if !defined(_WIN32)
 
@@ -33,53 +34,44 @@ using testsupport::WriteFile;
 
 const std::string kEarlier = "an earlier output";
 
-enum class Step { Create, Write, Close, Replace };
+enum class Step { Create, Write, Commit };
 
 // The standard writer, except that for files whose name contains `target` one
-// step misbehaves: it fails, or (with `kill` set) the process dies there. Writes
-// misbehave once `budget` bytes have gone through, after part of the data has
-// reached the file.
+// step misbehaves: it fails with `error`, or (with `signal` set) the process
+// gets that signal there. Writes misbehave once `budget` bytes have gone
+// through, after part of the data has reached the file. `named` keeps the file
+// named from the start, as on file systems without unnamed files.
 class FaultyWriter : public BmpFileWriter {
 public:
-    FaultyWriter(std::string target, Step step, std::size_t budget = 0, bool kill = false)
-        : target_(std::move(target)), step_(step), budget_(budget), kill_(kill) {}
+    struct Fault { Step step; std::size_t budget = 0; int error = 0; int signal = 0; bool named = false; };
+    FaultyWriter(std::string target, Fault fault) : target_(std::move(target)), fault_(fault) {}
 
-    std::FILE* CreateNew(const std::string& path) override {
+    std::error_code Create(platform::OutputFile& file, const std::string& path) override {
         current_ = path.find(target_) != std::string::npos;
-        if (Hits(Step::Create)) return Misbehave<std::FILE*>(nullptr, EACCES);
-        return BmpFileWriter::CreateNew(path);
+        if (Hits(Step::Create)) return Misbehave();
+        return file.Create(path, !(current_ && fault_.named));
     }
-    bool Write(std::FILE* file, const void* data, std::size_t size) override {
-        if (Hits(Step::Write) && size > budget_) {
-            BmpFileWriter::Write(file, data, budget_);
-            std::fflush(file);
-            return Misbehave(false, ENOSPC);
+    std::error_code Write(platform::OutputFile& file, const void* data, std::size_t size) override {
+        if (Hits(Step::Write) && size > fault_.budget) {
+            file.Write(data, fault_.budget);
+            return Misbehave();
         }
-        if (current_) budget_ -= std::min(budget_, size);
-        return BmpFileWriter::Write(file, data, size);
+        if (current_) fault_.budget -= std::min(fault_.budget, size);
+        return file.Write(data, size);
     }
-    bool Close(std::FILE* file) override {
-        const bool closed = BmpFileWriter::Close(file);
-        return Hits(Step::Close) ? Misbehave(false, ENOSPC) : closed;
-    }
-    bool Replace(const std::string& from, const std::string& to) override {
-        if (Hits(Step::Replace)) return Misbehave(false, EXDEV);
-        return BmpFileWriter::Replace(from, to);
+    std::error_code Commit(platform::OutputFile& file) override {
+        return Hits(Step::Commit) ? Misbehave() : file.Commit();
     }
 
 private:
-    bool Hits(Step step) const { return current_ && step_ == step; }
-    template <class T>
-    T Misbehave(T failure, int error) {
-        if (kill_) std::raise(SIGKILL);
-        errno = error;
-        return failure;
+    bool Hits(Step step) const { return current_ && fault_.step == step; }
+    std::error_code Misbehave() {
+        if (fault_.signal != 0) std::raise(fault_.signal);
+        return std::error_code(fault_.error, std::generic_category());
     }
 
     std::string target_;
-    Step step_;
-    std::size_t budget_;
-    bool kill_;
+    Fault fault_;
     bool current_ = false;
 };
 
@@ -131,23 +123,27 @@ using Names = std::vector<std::string>;
     std::exit(RunJobs({input}, std::cerr, pauses));
 }
 
-// In a child process: runs the job on `input` and dies by SIGKILL at `step` of its save.
-[[noreturn]] void RunKilledAt(const std::string& input, Step step, std::size_t budget) {
+// In a child process: runs the job on `input`, whose save gets `fault.signal`
+// at `fault.step`, with the signal's default action as a shell would give it.
+[[noreturn]] void RunSignalledAt(const std::string& input, FaultyWriter::Fault fault) {
     std::freopen("/dev/null", "w", stdout);
-    FaultyWriter writer("/p.bmp", step, budget, true);
+    std::signal(fault.signal, SIG_DFL);
+    FaultyWriter writer("/p.bmp", fault);
     ScopedBmpFileWriter scoped(writer);
     ProcessFile(input);
     std::exit(0);
 }
 
 TEST(HostileOutput, AFailingSaveEndsTheRunWithStatusOneAndKeepsTheEarlierOutput) {
-    struct Case { const char* name; Step step; std::size_t budget; };
+    struct Case { const char* name; FaultyWriter::Fault fault; const char* reason; };
     const Case cases[] = {
-        {"Result refuses new files", Step::Create, 0},
-        {"header write fails", Step::Write, 20},
-        {"write fails half way through the rows", Step::Write, 54 + 2 * 20 + 7},
-        {"close fails (full disk seen at the flush)", Step::Close, 0},
-        {"rename fails", Step::Replace, 0},
+        {"Result refuses new files", {Step::Create, 0, EACCES}, "Permission denied"},
+        {"header write fails", {Step::Write, 20, ENOSPC}, "No space left on device"},
+        {"write fails half way through the rows", {Step::Write, 54 + 2 * 20 + 7, EIO}, "Input/output error"},
+        {"named file, write fails half way", {Step::Write, 54 + 2 * 20 + 7, ENOSPC, 0, true},
+         "No space left on device"},
+        {"commit fails", {Step::Commit, 0, ENOSPC}, "No space left on device"},
+        {"named file, commit fails", {Step::Commit, 0, EXDEV, 0, true}, "Invalid cross-device link"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,14 +151,14 @@ TEST(HostileOutput, AFailingSaveEndsTheRunWithStatusOneAndKeepsTheEarlierOutput)
         for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) WriteFile(dir / name, testbmp::Page(6, 5));
         fs::create_directory(dir / "Result");
         WriteFile(dir / "Result/b.bmp", kEarlier);
-        FaultyWriter writer("/b.bmp", c.step, c.budget);
+        FaultyWriter writer("/b.bmp", c.fault);
         LoopRun run;
         {
             ScopedBmpFileWriter scoped(writer);
             run = RunCaptured({dir / "a.bmp", dir / "b.bmp", dir / "c.bmp"});
         }
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.errors, "CBmp24_::Save : can't write " + (dir / "Result/b.bmp") + "\n");
+        EXPECT_EQ(run.errors, "CBmp24_::Save : can't write " + (dir / "Result/b.bmp") + ": " + c.reason + "\n");
         EXPECT_EQ(run.printed, Progress(dir / "Result", "a.bmp") + Progress(dir / "Result", "b.bmp"));
         EXPECT_TRUE(run.pauses.empty());
         EXPECT_EQ(Entries(dir / "Result"), (Names{"a.bmp", "b.bmp"}));
@@ -213,21 +209,30 @@ TEST(HostileOutput, AFileSizeLimitMidWayThroughTheSaveLeavesNothingBehind) {
     WriteFile(dir / "Result/big.bmp", kEarlier);
     const std::string input = dir / "big.bmp";
     EXPECT_EXIT(RunWithFileSizeLimit(input, 1000), testing::ExitedWithCode(1),
-                "CBmp24_::Save : can't write .*/Result/big.bmp");
+                "CBmp24_::Save : can't write .*/Result/big.bmp: File too large\n");
     EXPECT_EQ(Entries(dir / "Result"), (Names{"big.bmp"}));
     EXPECT_EQ(ReadFile(dir / "Result/big.bmp"), kEarlier);
 }
 
-// A process killed during a save leaves at most its temporary file, never a
-// partial file under the output name; the next run writes the output as usual.
-TEST(HostileOutput, AProcessKilledDuringASaveLeavesNoPartialOutput) {
-    struct Case { const char* name; Step step; std::size_t budget; bool earlier; };
+// A save ended by SIGINT, SIGTERM or SIGHUP removes its file and the process
+// ends by that signal; SIGKILL leaves nothing either, except a named temporary
+// file where the file system has no unnamed files. Never a partial file under
+// the output name; the next run writes the output as usual.
+TEST(HostileOutput, ASaveEndedByASignalLeavesNoPartialOutput) {
+    struct Case { const char* name; FaultyWriter::Fault fault; bool earlier; };
+    const std::size_t halfWay = 54 + 120 * 10 + 5;
     const Case cases[] = {
-        {"killed while creating the file", Step::Create, 0, true},
-        {"killed after the headers", Step::Write, 54, true},
-        {"killed half way through the rows, no earlier output", Step::Write, 54 + 120 * 10 + 5, false},
-        {"killed before the rename", Step::Replace, 0, true},
-        {"killed before the rename, no earlier output", Step::Replace, 0, false},
+        {"SIGKILL while creating the file", {Step::Create, 0, 0, SIGKILL}, true},
+        {"SIGKILL after the headers", {Step::Write, 54, 0, SIGKILL}, true},
+        {"SIGKILL half way through the rows, no earlier output", {Step::Write, halfWay, 0, SIGKILL}, false},
+        {"SIGKILL before the commit", {Step::Commit, 0, 0, SIGKILL}, true},
+        {"SIGINT half way through the rows", {Step::Write, halfWay, 0, SIGINT}, true},
+        {"SIGTERM before the commit", {Step::Commit, 0, 0, SIGTERM}, false},
+        {"SIGHUP half way through the rows", {Step::Write, halfWay, 0, SIGHUP}, true},
+        {"named file, SIGINT half way through the rows", {Step::Write, halfWay, 0, SIGINT, true}, true},
+        {"named file, SIGTERM before the commit", {Step::Commit, 0, 0, SIGTERM, true}, false},
+        {"named file, SIGHUP after the headers", {Step::Write, 54, 0, SIGHUP, true}, true},
+        {"named file, SIGKILL half way through the rows", {Step::Write, halfWay, 0, SIGKILL, true}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -236,13 +241,15 @@ TEST(HostileOutput, AProcessKilledDuringASaveLeavesNoPartialOutput) {
         WriteFile(input, testbmp::Page(40, 30));
         fs::create_directory(dir / "Result");
         if (c.earlier) WriteFile(dir / "Result/p.bmp", kEarlier);
-        EXPECT_EXIT(RunKilledAt(input, c.step, c.budget), testing::KilledBySignal(SIGKILL), "");
+        EXPECT_EXIT(RunSignalledAt(input, c.fault), testing::KilledBySignal(c.fault.signal), "");
+        const bool mayLeaveItsFile = c.fault.signal == SIGKILL && c.fault.named && c.fault.step != Step::Create;
         for (const std::string& name : Entries(dir / "Result")) {
             if (name == "p.bmp") {
                 EXPECT_TRUE(c.earlier) << "an output appeared";
                 EXPECT_EQ(ReadFile(dir / "Result/p.bmp"), kEarlier);
             } else {
-                EXPECT_EQ(name.rfind("p.bmp.part-", 0), 0u) << name;
+                EXPECT_TRUE(mayLeaveItsFile) << name;
+                EXPECT_EQ(name[0], '~') << name;
             }
         }
         EXPECT_EQ(fs::exists(dir / "Result/p.bmp"), c.earlier);

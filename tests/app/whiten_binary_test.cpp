@@ -93,8 +93,8 @@ TEST(WhitenBinary, MissingResultFolderStopsTheRunAndPausesTwice) {
 TEST(WhitenBinary, ErrorsEndTheRunWithOneLineAndStatusOne) {
     struct Case { const char* name; std::string failing; std::string line; };
     const Case cases[] = {
-        {"input missing", "missing.bmp", "CBmp24_::IsThisType : can't open missing.bmp\n"},
-        {"output cannot be written", "b.bmp", "CBmp24_::Save : can't write ./Result/b.bmp\n"},
+        {"input missing", "missing.bmp", "CBmp24_::IsThisType : can't open missing.bmp: No such file or directory\n"},
+        {"output cannot be written", "b.bmp", "CBmp24_::Save : can't write ./Result/b.bmp: Is a directory\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,0 +1,39 @@
+// Removing a half-written file when the user or the system interrupts the run.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// While an InterruptCleanup lives, an interrupt (SIGINT, SIGTERM, SIGHUP; on
+// Windows the console's Ctrl+C, Ctrl+Break and close) first removes the file
+// named by Remember and then ends the process as it would have without this
+// object: by the same signal, so that the caller still sees it. Interrupts
+// the process ignores stay ignored. One object at a time.
+class InterruptCleanup {
+public:
+    InterruptCleanup();
+    ~InterruptCleanup();
+    InterruptCleanup(const InterruptCleanup&) = delete;
+    InterruptCleanup& operator=(const InterruptCleanup&) = delete;
+
+    // Holds interrupts back while it lives, so that a file and the record of
+    // it come and go together: create the file and Remember it, or rename it
+    // and Forget it, inside one Hold.
+    class Hold {
+    public:
+        Hold();
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+    };
+
+    // The file an interrupt removes from now on (empty: none).
+    void Remember(const std::string& path);
+    void Forget() { Remember(std::string()); }
+
+private:
+    std::string path_;
+};
+
+}  // namespace platform

@@ -1,0 +1,61 @@
+// The parts of OutputFile all platforms share: temporary names and writing.
+#include "platform/OutputFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <random>
+
+#include "platform/Path.h"
+#include "platform/SystemError.h"
+
+namespace platform {
+
+namespace {
+
+// Spreads consecutive counter values over all 64 bits (splitmix64).
+std::uint64_t Mix(std::uint64_t value) {
+    value += 0x9E3779B97F4A7C15ull;
+    value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
+    value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
+    return value ^ (value >> 31);
+}
+
+// Differs between processes started at the same moment, and between calls.
+std::uint64_t NextNameNumber() {
+    static std::uint64_t state = [] {
+        std::uint64_t seed =
+            static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+        try {
+            seed ^= static_cast<std::uint64_t>(std::random_device()()) << 32;
+        } catch (...) {
+            // No entropy source: the clock alone, and exclusive creation retries.
+        }
+        return seed;
+    }();
+    return Mix(state++);
+}
+
+}  // namespace
+
+std::string TemporaryPathFor(const std::string& target) {
+    constexpr std::size_t kShortest = 4;
+    constexpr std::size_t kLongest = 12;
+    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    const std::string name = PathFileName(target);
+    const std::size_t length = std::clamp(name.size(), kShortest, kLongest);
+    std::string temporary = target.substr(0, target.size() - name.size()) + '~';
+    for (std::uint64_t number = NextNameNumber(); temporary.size() < target.size() - name.size() + length;
+         number /= 36)
+        temporary += kDigits[number % 36];
+    return temporary;
+}
+
+std::error_code OutputFile::Write(const void* data, std::size_t size) {
+    errno = 0;
+    if (size == 0 || std::fwrite(data, 1, size, stream_) == size) return {};
+    return LastCError();
+}
+
+}  // namespace platform

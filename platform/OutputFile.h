@@ -1,0 +1,58 @@
+// A new file that takes the place of an earlier one only once it is complete.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <system_error>
+
+#include "platform/InterruptCleanup.h"
+
+namespace platform {
+
+// The file that is to become `target`: written beside it and given the
+// target's name only once complete, replacing an earlier file in one step, so
+// that the target is always the earlier file or the whole new one.
+//
+// Where the system allows (Linux, O_TMPFILE) the file has no name while it is
+// written and nothing is left behind however the process ends. Elsewhere it
+// has a temporary name in the target's folder, "~" and base-36 digits, as long
+// as the target's own name (4 to 12 bytes): the temporary path fits wherever
+// the target's does, and it can never be an output's name, which ends in
+// ".bmp". That file is removed on failure, by the destructor and on an
+// interrupt; only SIGKILL can leave it.
+class OutputFile {
+public:
+    OutputFile() = default;
+    // Removes the file unless Commit has given it the target's name.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Starts the file, created with the permissions a plain new file gets.
+    // `allowUnnamed` false: a named temporary file even where an unnamed one
+    // would do.
+    std::error_code Create(const std::string& target, bool allowUnnamed = true);
+    std::error_code Write(const void* data, std::size_t size);
+    // Writes out what is buffered, closes the file and renames it over the target.
+    std::error_code Commit();
+
+    // The temporary file's path while it has one; empty for an unnamed file.
+    const std::string& TemporaryPath() const { return temporary_; }
+
+private:
+    std::error_code Attach(int fd);
+    std::error_code NameUnnamedFile();
+
+    InterruptCleanup cleanup_;
+    std::string target_;
+    std::string temporary_;
+    std::FILE* stream_ = nullptr;
+    bool unnamed_ = false;
+};
+
+// A fresh candidate for the temporary path of `target`; exclusive creation
+// decides whether it is free.
+std::string TemporaryPathFor(const std::string& target);
+
+}  // namespace platform
