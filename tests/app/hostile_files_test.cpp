@@ -10,15 +10,21 @@
 
 #include "app/reference_page.h"
 #include "app/test_bmp_files.h"
+#include "image/BmpFileBroken.h"
+#include "image/CBmp24.h"
 #include "support/run_binary.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -156,20 +162,85 @@ TEST(HostileFiles, EachGivesItsLineAndResultAndLeavesNoOutput) {
     }
 }
 
-// File names up to the system's 255 bytes are written under their own name; the
-// temporary file of the save must not need a longer one.
-TEST(HostileFiles, NamesOfEveryLengthUpTo255BytesAreWritten) {
-    for (std::size_t length : {5u, 200u, 230u, 255u}) {
-        SCOPED_TRACE(length);
+// A page and a named pipe keep swapping places under one name while the page
+// is opened: the open never waits for the pipe's writer, and a pipe is refused
+// as "can't open", never read as a page. A reader that did wait is woken by a
+// writer once the page is back, and then reads the pipe's nothing as the page.
+TEST(HostileFiles, APageSwappedForANamedPipeIsRefusedWithoutWaiting) {
+    TempDir dir;
+    const std::string path = dir / "in.bmp";
+    WriteFile(path, Page(3, 2));
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+        while (!done) {
+            ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+            fs::create_hard_link(dir / "pipe", dir / "pipe.kept");
+            fs::rename(dir / "pipe", path);
+            WriteFile(dir / "page", Page(3, 2));
+            fs::rename(dir / "page", path);
+            const int writer = open((dir / "pipe.kept").c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) close(writer);
+            fs::remove(dir / "pipe.kept");
+        }
+    });
+    for (int i = 0; i < 40000; ++i) {
+        CBmp24_<0> image;
+        try {
+            EXPECT_TRUE(image.IsThisType(path));
+        } catch (const std::string& message) {
+            EXPECT_EQ(message, "CBmp24_::IsThisType : can't open " + path);
+        } catch (const BmpFileBroken& broken) {
+            ADD_FAILURE() << "a pipe was read as a page: " << broken.what();
+        }
+    }
+    done = true;
+    swapper.join();
+}
+
+// A folder under `root` deep enough that the output path
+// FOLDER/Result/NAME is `outputLength` bytes long, or `root` itself for 0.
+std::string FolderForOutputPath(const std::string& root, std::size_t nameLength, std::size_t outputLength) {
+    std::string folder = root;
+    if (outputLength == 0) return folder;
+    std::size_t missing = outputLength - nameLength - std::string("/Result/").size() - root.size();
+    while (missing > 0) {
+        std::size_t part = std::min<std::size_t>(missing, 201);  // "/" and up to 200 bytes
+        if (missing - part == 1) --part;                          // never a lone "/" at the end
+        folder += "/" + std::string(part - 1, 'd');
+        missing -= part;
+    }
+    fs::create_directories(folder);
+    return folder;
+}
+
+// Output paths of every length the system takes are written under their own
+// name (names up to 255 bytes, whole paths up to PATH_MAX - 1): the save's
+// temporary file must fit wherever the output's path does.
+TEST(HostileFiles, OutputPathsUpToTheSystemsLimitsAreWritten) {
+    struct Case { const char* name; std::size_t nameLength; std::size_t outputLength; };
+    const Case cases[] = {
+        {"5-byte name", 5, 0},
+        {"200-byte name", 200, 0},
+        {"230-byte name", 230, 0},
+        {"255-byte name", 255, 0},
+        {"longest path, 5-byte name", 5, PATH_MAX - 1},
+        {"longest path, 255-byte name", 255, PATH_MAX - 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         TempDir dir;
-        const std::string name = std::string(length - 4, 'n') + ".bmp";
-        WriteFile(dir / name, Page(3, 2));
+        const std::string folder = FolderForOutputPath(dir.Path().string(), c.nameLength, c.outputLength);
+        const std::string name = std::string(c.nameLength - 4, 'n') + ".bmp";
+        WriteFile(folder + "/" + name, Page(3, 2));
         testing::internal::CaptureStdout();
-        const int result = ProcessFile(dir / name);
+        const int result = ProcessFile(folder + "/" + name);
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(result, 0);
-        EXPECT_EQ(ReadFile(dir / ("Result/" + name)), testbmp::WhitenedReference(Page(3, 2)));
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Result"), fs::directory_iterator()), 1);
+        EXPECT_EQ(ReadFile(folder + "/Result/" + name), testbmp::WhitenedReference(Page(3, 2)));
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder + "/Result"), fs::directory_iterator()), 1);
+        if (c.outputLength != 0) {
+            EXPECT_EQ((folder + "/Result/" + name).size(), c.outputLength);
+        }
     }
 }
 
