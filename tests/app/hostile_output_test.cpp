@@ -13,6 +13,7 @@
 #include "app/reference_page.h"
 #include "app/test_bmp_files.h"
 #include "image/BmpFileWriter.h"
+#include "image/CBmp24.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -20,10 +21,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,7 +38,7 @@ using testsupport::WriteFile;
 
 const std::string kEarlier = "an earlier output";
 
-enum class Step { Create, Write, Commit };
+enum class Step { None, Create, Write, Commit };
 
 // The standard writer, except that for files whose name contains `target` one
 // step misbehaves: it fails with `error`, or (with `signal` set) the process
@@ -212,6 +216,52 @@ TEST(HostileOutput, AFileSizeLimitMidWayThroughTheSaveLeavesNothingBehind) {
                 "CBmp24_::Save : can't write .*/Result/big.bmp: File too large\n");
     EXPECT_EQ(Entries(dir / "Result"), (Names{"big.bmp"}));
     EXPECT_EQ(ReadFile(dir / "Result/big.bmp"), kEarlier);
+}
+
+// Several processes saving into one Result folder at once, each its own
+// outputs and all of them one shared name: every save succeeds, every output
+// is one process's complete file, and no temporary file is left.
+TEST(HostileOutput, ConcurrentSavesIntoOneFolderLeaveOnlyCompleteOutputs) {
+    constexpr int kProcesses = 4;
+    constexpr int kSaves = 40;
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary files" : "unnamed files");
+        TempDir dir;
+        std::vector<pid_t> children;
+        for (int p = 0; p < kProcesses; ++p) {
+            const pid_t child = fork();
+            if (child == 0) {
+                FaultyWriter writer("/", {Step::None, 0, 0, 0, named});
+                ScopedBmpFileWriter scoped(writer);
+                CBmp24_<0> image(CBmp24_<0>::empty);
+                image.Create(4, 3);  // 36 pixel bytes, no padding
+                std::memset(image.Pixels(), p + 1, 36);
+                try {
+                    for (int i = 0; i < kSaves; ++i) {
+                        image.Save(dir / ("p" + std::to_string(p) + "-" + std::to_string(i) + ".bmp"));
+                        image.Save(dir / "shared.bmp");
+                    }
+                } catch (...) {
+                    _exit(1);
+                }
+                _exit(0);
+            }
+            children.push_back(child);
+        }
+        for (const pid_t child : children) {
+            int status = -1;
+            waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        const Names names = Entries(dir.Path().string());
+        EXPECT_EQ(names.size(), kProcesses * kSaves + 1u);
+        for (const std::string& name : names) {
+            const std::string bytes = ReadFile(dir / name);
+            ASSERT_EQ(bytes.size(), 90u) << name;
+            EXPECT_EQ(bytes.substr(54), std::string(36, bytes[54])) << name;
+            EXPECT_NE(bytes[54], 0) << name;
+        }
+    }
 }
 
 // A save ended by SIGINT, SIGTERM or SIGHUP removes its file and the process
