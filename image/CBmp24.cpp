@@ -1,6 +1,5 @@
 #include "image/CBmp24.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

@@ -44,11 +44,10 @@ std::string TemporaryPathFor(const std::string& target) {
     constexpr std::size_t kLongest = 12;
     static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     const std::string name = PathFileName(target);
-    const std::size_t length = std::clamp(name.size(), kShortest, kLongest);
+    const std::size_t digits = std::clamp(name.size(), kShortest, kLongest) - 1;
     std::string temporary = target.substr(0, target.size() - name.size()) + '~';
-    for (std::uint64_t number = NextNameNumber(); temporary.size() < target.size() - name.size() + length;
-         number /= 36)
-        temporary += kDigits[number % 36];
+    std::uint64_t number = NextNameNumber();
+    for (std::size_t i = 0; i < digits; ++i, number /= 36) temporary += kDigits[number % 36];
     return temporary;
 }
 
