@@ -100,7 +100,7 @@ TEST(ProcessFile, RefusedFilesGiveTheirLineAndResultTwo) {
         {"empty file", "", "File is broken: file is shorter than its headers\n"},
         {"truncated rows", testbmp::Page(3, 2).substr(0, 70), "File is broken: pixel data is truncated\n"},
         {"width 0", testbmp::Headers(0, 2, 24) + std::string(24, '\0'), "File is broken: width or height is not positive\n"},
-        {"huge header, tiny file", testbmp::Headers(1 << 20, 1 << 10, 24) + std::string(24, '\0'),
+        {"huge header, tiny file", testbmp::Headers(1 << 20, (1 << 10) - 1, 24) + std::string(24, '\0'),
          "File is broken: pixel data is truncated\n"},
         {"offset past the end", testbmp::Headers(3, 2, 24, 5000) + std::string(24, '\0'),
          "File is broken: pixel data offset is beyond the end of the file\n"},
