@@ -71,7 +71,7 @@ inline Expected Read(const std::uint8_t* data, std::size_t size) {
         return e;
     }
     constexpr std::int64_t kSide = std::int64_t{1} << 20;
-    if (e.width > kSide || e.height > kSide || e.width * e.height > (std::int64_t{1} << 30)) {
+    if (e.width > kSide || e.height > kSide || e.width * e.height >= (std::int64_t{1} << 30)) {
         e.reason = "image is too large";
         return e;
     }

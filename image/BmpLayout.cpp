@@ -1,9 +1,21 @@
 #include "image/BmpLayout.h"
 
+#include <cstdint>
+#include <limits>
+
+#include "array/ArraySize.h"
 #include "image/BmpFields.h"
 #include "image/BmpFileBroken.h"
 
 namespace bmp {
+
+// A page the headers pass fits every block the job makes for it, so that no
+// page is refused for its size once loaded. The gray plane is the binding one;
+// the stored rows (at most 3 x width + 3 bytes each) give bfSize.
+static_assert(kMaxPixels <= arraysize::MaxElements<float>(), "the gray plane holds every pixel");
+static_assert(3 * kMaxPixels + 3 * kMaxSide + std::int64_t{kHeadersSize} <=
+                  std::int64_t{std::numeric_limits<std::uint32_t>::max()},
+              "bfSize fits 32 bits");
 
 PixelLayout CheckLayout(const std::uint8_t* headers, std::uint64_t fileSize) {
     if (fileSize < kHeadersSize) throw BmpFileBroken("file is shorter than its headers");

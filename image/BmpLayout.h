@@ -6,9 +6,11 @@
 
 namespace bmp {
 
-// Largest page accepted: 1,048,576 pixels per side and 2^30 pixels in all.
+// Largest page accepted: 1,048,576 pixels per side and 2^30 - 1 pixels in all,
+// the most a gray plane of floats holds (its byte size is a 32-bit value). Every
+// other block the job makes for a page is smaller (see BmpLayout.cpp).
 constexpr std::int64_t kMaxSide = std::int64_t{1} << 20;
-constexpr std::int64_t kMaxPixels = std::int64_t{1} << 30;
+constexpr std::int64_t kMaxPixels = (std::int64_t{1} << 30) - 1;
 
 // Bytes of a stored 24-bit row: 3 × width rounded up to a multiple of 4; 0 for width 0.
 constexpr std::int64_t RowBytes24(std::int64_t width) {

@@ -1,14 +1,18 @@
-// Headers that claim huge pages in tiny files are refused before any large
-// allocation. The largest single request is watched through the global
-// allocation functions, which this test program replaces; and, outside the
-// address sanitizer (which reserves a vast address space of its own), a child
-// process with a bounded address space runs the job on the same files.
+// Headers that claim huge pages in tiny files, and pages beyond the size limit
+// in files that hold every row, are refused before any large allocation. The
+// largest single request is watched through the global allocation functions,
+// which this test program replaces; and, outside the address sanitizer (which
+// reserves a vast address space of its own), a child process with a bounded
+// address space runs the job on the same files.
 // POSIX resource limits; not built for Windows.
 #if !defined(_WIN32)
 
 #include "app/ProcessFile.h"
 
+#include "app/job_run.h"
+#include "app/reference_page.h"
 #include "app/test_bmp_files.h"
+#include "support/run_binary.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +20,7 @@
 #include <atomic>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <new>
 #include <sys/resource.h>
 
@@ -69,20 +74,38 @@ using testbmp::Headers;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
-struct Claim { const char* name; std::string bytes; };
+// `bytes`, in a file extended to `fileSize` bytes when that is larger: a
+// sparse file, which holds every row the headers announce at no cost of disk.
+struct Claim { const char* name; std::string bytes; std::uintmax_t fileSize = 0; };
 
-// Each claims a page of up to 2^30 pixels (3 GiB of rows) in a file of 78 bytes.
+void WriteClaim(const std::string& path, const Claim& claim) {
+    WriteFile(path, claim.bytes);
+    if (claim.fileSize > claim.bytes.size()) std::filesystem::resize_file(path, claim.fileSize);
+}
+
+// Pages of 2^30 pixels, one more than the gray plane holds, with all their rows.
+constexpr std::uintmax_t kFullFile = 54 + (std::uintmax_t{3} << 30);
+const std::vector<Claim> kBeyondTheLimit = {
+    {"2^15 x 2^15, every row", Headers(1 << 15, 1 << 15, 24), kFullFile},
+    {"2^20 x 2^10, every row", Headers(1 << 20, 1 << 10, 24), kFullFile},
+    {"top-down 2^10 x 2^20, every row", Headers(1 << 10, -(1 << 20), 24), kFullFile},
+};
+
+// Claims of pages up to the largest accepted (2^30 - 1 pixels, 3 GiB of rows)
+// in files of 78 bytes, and the pages beyond the limit.
 std::vector<Claim> HugeClaims() {
     const std::string rows = testbmp::Rows(3, 2, 3);
-    return {
-        {"2^30 pixels", Headers(1 << 15, 1 << 15, 24) + rows},
-        {"2^20 x 2^10", Headers(1 << 20, 1 << 10, 24) + rows},
+    std::vector<Claim> claims = {
+        {"2^30 - 1 pixels", Headers((1 << 15) - 1, (1 << 15) + 1, 24) + rows},
+        {"2^20 x (2^10 - 1)", Headers(1 << 20, (1 << 10) - 1, 24) + rows},
         {"widest row", Headers(1 << 20, 1, 24) + rows},
         {"tallest column", Headers(1, 1 << 20, 24) + rows},
-        {"top-down 2^30 pixels", Headers(1 << 15, -(1 << 15), 24) + rows},
-        {"2^30 pixels behind a large offset", Headers(1 << 15, 1 << 15, 24, 70) + rows},
+        {"top-down 2^30 - 1 pixels", Headers((1 << 15) - 1, -((1 << 15) + 1), 24) + rows},
+        {"2^30 - 1 pixels behind a large offset", Headers((1 << 15) - 1, (1 << 15) + 1, 24, 70) + rows},
         {"beyond the limits", Headers(INT_MAX, INT_MAX, 24) + rows},
     };
+    claims.insert(claims.end(), kBeyondTheLimit.begin(), kBeyondTheLimit.end());
+    return claims;
 }
 
 int Job(const std::string& path) {
@@ -92,11 +115,11 @@ int Job(const std::string& path) {
     return result;
 }
 
-TEST(HostileLimits, HugeClaimsInTinyFilesAllocateNothingLarge) {
+TEST(HostileLimits, HugeClaimsAllocateNothingLarge) {
     for (const Claim& claim : HugeClaims()) {
         SCOPED_TRACE(claim.name);
         TempDir dir;
-        WriteFile(dir / "in.bmp", claim.bytes);
+        WriteClaim(dir / "in.bmp", claim);
         largestRequest = 0;
         watching = true;
         const int result = Job(dir / "in.bmp");
@@ -136,11 +159,34 @@ TEST(HostileLimits, HugeClaimsAreRefusedInABoundedAddressSpace) {
     int i = 0;
     for (const Claim& claim : HugeClaims()) {
         refused.push_back(dir / ("claim" + std::to_string(i++) + ".bmp"));
-        WriteFile(refused.back(), claim.bytes);
+        WriteClaim(refused.back(), claim);
     }
     WriteFile(dir / "sound.bmp", testbmp::Page(64, 48));
     EXPECT_EXIT(RunWithAddressSpace(refused, dir / "sound.bmp", rlim_t{1} << 30), testing::ExitedWithCode(0), "");
 #endif
+}
+
+// One run over the pages beyond the limit and a sound page: each large page is
+// refused with its one line and the run goes on to whiten the next.
+TEST(HostileLimits, TheRunGoesOnPastPagesBeyondTheLimit) {
+    TempDir dir;
+    std::vector<std::string> args;
+    std::string expected;
+    for (const Claim& claim : kBeyondTheLimit) {
+        args.push_back("large" + std::to_string(args.size()) + ".bmp");
+        WriteClaim(dir / args.back(), claim);
+        expected += testjob::Progress("./Result", args.back()) + "File is broken: image is too large\n";
+    }
+    WriteFile(dir / "next.bmp", testbmp::Page(5, 4));
+    args.push_back("next.bmp");
+    expected += testjob::Progress("./Result", "next.bmp");
+
+    const auto run = testsupport::RunWhiten(args, dir.Path().string());
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(testsupport::ReadFile(dir / "Result/next.bmp"), testbmp::WhitenedReference(testbmp::Page(5, 4)));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "Result"), {}), 1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The bundled sample page through the gray conversion and back, as the job did
-// before the whitening existed: a gray 24-bit image of the same size and row
-// order, every pixel's three bytes the truncated mean of the input pixel.
+// The bundled sample page, coloured, through the gray conversion and back, as
+// the job did before the whitening existed: a gray 24-bit image of the same
+// size and row order, every pixel's three bytes the truncated mean of the input
+// pixel.
 #include <gtest/gtest.h>
 
 #include "image/CBmp24.h"
@@ -13,6 +14,15 @@ TEST(GrayConversion, SamplePageComesBackGrayWithTruncatedMeans) {
     CBmp24_<0> input;
     ASSERT_TRUE(input.IsThisType(sample));
     input.Load(sample);
+    // The page is gray; green and red are moved 85 and 170 above blue (mod 256),
+    // so the three bytes of every pixel differ and their sums leave every
+    // remainder by 3: a byte read from the wrong place or a wrong divisor shows.
+    for (std::int32_t y = 0; y < input.Height(); ++y) {
+        for (std::uint8_t* pixel = input.Row(y); pixel < input.Row(y) + 3 * input.Width(); pixel += 3) {
+            pixel[1] = static_cast<std::uint8_t>(pixel[0] + 85);
+            pixel[2] = static_cast<std::uint8_t>(pixel[0] + 170);
+        }
+    }
     CArray2D<float> plane;
     BitmapToGray(plane, input);
     CBmp24_<0> output(CBmp24_<0>::empty);

@@ -68,15 +68,12 @@ std::string EnvironmentBlock(const std::vector<std::string>& extra) {
     return block;
 }
 
-// Reads a pipe to its end (the child closed it) on a thread of its own, so that
-// a child filling one pipe never blocks on the other.
-std::thread Drain(HANDLE pipe, std::string& into) {
-    return std::thread([pipe, &into] {
-        char buffer[65536];
-        DWORD n = 0;
-        while (::ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0) into.append(buffer, n);
-        CloseHandle(pipe);
-    });
+// Reads a pipe to its end (the child closed it) and closes it.
+void ReadToEnd(HANDLE pipe, std::string& into) {
+    char buffer[65536];
+    DWORD n = 0;
+    while (::ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0) into.append(buffer, n);
+    CloseHandle(pipe);
 }
 
 }  // namespace
@@ -117,11 +114,13 @@ RunResult RunWhiten(const std::vector<std::string>& args, const std::string& wor
         CloseHandle(errRead);
         throw std::runtime_error("cannot start " + binary + " (error " + std::to_string(GetLastError()) + ")");
     }
-    std::thread out = Drain(outRead, result.out);
-    std::thread err = Drain(errRead, result.err);
+    // Standard output on a thread of its own and standard error on this one, so
+    // that a child filling one pipe never blocks on the other. One thread only:
+    // when it cannot be started, no other is left running.
+    std::thread out([&] { ReadToEnd(outRead, result.out); });
+    ReadToEnd(errRead, result.err);
     WaitForSingleObject(process.hProcess, INFINITE);
     out.join();
-    err.join();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     DWORD code = 0;
     result.exitStatus = GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : -1;
