@@ -23,7 +23,7 @@ public:
     CBmp24_(const CBmp24_&) = delete;
     CBmp24_& operator=(const CBmp24_&) = delete;
 
-    // A width × height image (each 0 … 1,048,576, at most 2^30 pixels) with fresh
+    // A width × height image (each 0 … 1,048,576, at most 2^30 − 1 pixels) with fresh
     // headers and every pixel and padding byte 0. Replaces whatever the image held;
     // an image that already has this size keeps its pixel storage.
     // Throws "CBmp24_::Create : image size error!" for sizes outside those limits.
