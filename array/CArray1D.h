@@ -6,16 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <new>
-#include <type_traits>
 
 #include "array/ArraySize.h"
 #include "array/CArrayBase.h"
+#include "array/CArrayBlock.h"
 
 template <class T, class A = std::allocator<T>>
 class CArray1D : public CArrayBase<T> {
-    static_assert(std::is_trivially_destructible_v<T>, "elements are never destroyed one by one");
-
 public:
     // Bytes to which the storage is aligned; 0 leaves it as the allocator gives
     // it. Must be a multiple of sizeof(T) when set.
@@ -27,7 +24,7 @@ public:
     CArray1D(const CArray1D&) = delete;
     CArray1D& operator=(const CArray1D&) = delete;
 
-    virtual ~CArray1D() { ReleaseBlock(); }
+    virtual ~CArray1D() = default;
 
     // Gives the sequence the range first .. last. An owned block of the same
     // element count is kept with its values; otherwise new storage is allocated
@@ -37,7 +34,7 @@ public:
 
     std::int32_t xFirst() const { return xFirst_; }
     std::int32_t xLast() const { return xLast_; }
-    std::int32_t slack() const { return slack_; }
+    std::int32_t slack() const { return block_.slack(); }
     std::ptrdiff_t origin() const { return origin_; }  // offset of index 0 from elements()
     T outsideValue() const { return outsideValue_; }
 
@@ -60,20 +57,11 @@ private:
         origin_ = -static_cast<std::ptrdiff_t>(first);
     }
 
-    void ReleaseBlock() {
-        if (block_ != nullptr) allocator_.deallocate(block_, blockCount_);
-        block_ = nullptr;
-        blockCount_ = 0;
-    }
-
     std::int32_t xFirst_ = 0;
     std::int32_t xLast_ = -1;
-    std::int32_t slack_ = 0;
-    T* block_ = nullptr;          // storage this sequence allocated and owns
-    std::size_t blockCount_ = 0;  // elements in block_, for deallocation
+    CArrayBlock<T, A> block_;  // storage this sequence allocated and owns
     std::ptrdiff_t origin_ = 0;
     T outsideValue_{};
-    [[no_unique_address]] A allocator_{};
 };
 
 template <class T, class A>
@@ -81,29 +69,14 @@ void CArray1D<T, A>::Resize(std::int32_t first, std::int32_t last) {
     const std::int64_t count = arraysize::Extent(first, last);
 
     // Same number of elements: keep the storage and its values.
-    if (block_ != nullptr && count == this->elementCount_) {
+    if (block_.Owns() && count == this->elementCount_) {
         SetRange(first, last, this->elementCount_);
         return;
     }
 
-    ReleaseBlock();
+    // Empty until the new storage is had, so that a refusal leaves no stale view.
     SetRange(0, -1, 0);
     this->elements_ = nullptr;
-    constexpr std::int64_t limit = arraysize::MaxElements<T>();  // 2^30 - 1 for float
-    if (count < 0 || count > limit) throw std::bad_alloc();
-    slack_ = alignment == 0 ? 0 : static_cast<std::int32_t>((alignment - 1) / sizeof(T) + 1);
-    const std::int64_t total = count + slack_;
-    if (total > limit) throw std::bad_alloc();
-    if (total > 0) {
-        block_ = allocator_.allocate(static_cast<std::size_t>(total));  // throws std::bad_alloc
-        blockCount_ = static_cast<std::size_t>(total);
-        std::size_t advance = 0;
-        if (alignment != 0) {
-            const auto address = reinterpret_cast<std::uintptr_t>(block_);
-            advance = (alignment - address % alignment) % alignment;
-        }
-        this->elements_ = reinterpret_cast<T*>(reinterpret_cast<char*>(block_) + advance);
-        for (std::int64_t i = 0; i < count; ++i) std::allocator_traits<A>::construct(allocator_, this->elements_ + i);
-    }
+    this->elements_ = block_.Allocate(count, alignment);  // throws std::bad_alloc
     SetRange(first, last, static_cast<std::int32_t>(count));
 }

@@ -18,14 +18,13 @@
 
 #include "array/ArraySize.h"
 #include "array/CArrayBase.h"
+#include "array/CArrayBlock.h"
 #include "array/MirrorIndex.h"
 #include "array/ReframeMode.h"
-#include "platform/LargeBlock.h"
 
 template <class T, class A = std::allocator<T>>
 class CArray2D : public CArrayBase<T> {
     static_assert(std::is_trivially_copyable_v<T>, "planes move their rows as raw bytes");
-    static_assert(std::is_trivially_destructible_v<T>, "elements are never destroyed one by one");
 
 public:
     // Bytes to which the storage is aligned; 0 leaves it as the allocator gives
@@ -53,19 +52,16 @@ public:
     // source is left empty (no elements).
     CArray2D(CArray2D&& source) noexcept
         : xFirst_(source.xFirst_), xLast_(source.xLast_), yFirst_(source.yFirst_), yLast_(source.yLast_),
-          pitch_(source.pitch_), slack_(source.slack_), block_(source.block_),
-          blockCount_(source.blockCount_), origin_(source.origin_) {
+          pitch_(source.pitch_), block_(std::move(source.block_)), origin_(source.origin_) {
         this->elementCount_ = source.elementCount_;
         this->elements_ = source.elements_;
-        source.block_ = nullptr;
-        source.blockCount_ = 0;
         source.MakeEmpty();
     }
 
     CArray2D& operator=(const CArray2D&) = delete;
     CArray2D& operator=(CArray2D&&) = delete;
 
-    virtual ~CArray2D() { ReleaseBlock(); }
+    virtual ~CArray2D() = default;
 
     // Gives the plane new bounds. With `buffer` null the plane keeps its storage
     // (and its values, in storage order) when the element count does not change,
@@ -81,7 +77,7 @@ public:
     std::int32_t yFirst() const { return yFirst_; }
     std::int32_t yLast() const { return yLast_; }
     std::int32_t pitch() const { return pitch_; }
-    std::int32_t slack() const { return slack_; }
+    std::int32_t slack() const { return block_.slack(); }
     std::ptrdiff_t origin() const { return origin_; }  // offset of (0, 0) from elements()
     std::int32_t Width() const { return pitch_; }
     std::int32_t Height() const { return yLast_ - yFirst_ + 1; }
@@ -166,23 +162,14 @@ private:
         this->elements_ = nullptr;
     }
 
-    void ReleaseBlock() {
-        if (block_ != nullptr) allocator_.deallocate(block_, blockCount_);
-        block_ = nullptr;
-        blockCount_ = 0;
-    }
-
     std::int32_t xFirst_ = 0;
     std::int32_t xLast_ = -1;
     std::int32_t yFirst_ = 0;
     std::int32_t yLast_ = -1;
     std::int32_t pitch_ = 0;
-    std::int32_t slack_ = 0;
-    T* block_ = nullptr;           // storage this plane allocated and owns
-    std::size_t blockCount_ = 0;   // elements in block_, for deallocation
+    CArrayBlock<T, A> block_;  // storage this plane allocated and owns
     std::ptrdiff_t origin_ = 0;
     T outsideValue_{};
-    [[no_unique_address]] A allocator_{};
 };
 
 template <class T, class A>
@@ -192,13 +179,13 @@ void CArray2D<T, A>::Resize(std::int32_t xFirst, std::int32_t xLast, std::int32_
                                                        arraysize::Extent(yFirst, yLast),
                                                        arraysize::MaxElements<T>());
     if (count < 0) {
-        ReleaseBlock();
+        block_.Release();
         MakeEmpty();
         throw std::bad_alloc();
     }
 
     // Same number of elements: keep the storage and its values.
-    if (buffer == nullptr && block_ != nullptr && count == this->elementCount_) buffer = this->elements_;
+    if (buffer == nullptr && block_.Owns() && count == this->elementCount_) buffer = this->elements_;
 
     if (buffer != nullptr) {
         const std::uint64_t needed = static_cast<std::uint64_t>(count) * sizeof(T);
@@ -212,23 +199,8 @@ void CArray2D<T, A>::Resize(std::int32_t xFirst, std::int32_t xLast, std::int32_
         return;
     }
 
-    ReleaseBlock();
     MakeEmpty();
-    slack_ = alignment == 0 ? 0 : static_cast<std::int32_t>((alignment - 1) / sizeof(T) + 1);
-    const std::int64_t total = count + slack_;
-    if (total > arraysize::MaxElements<T>()) throw std::bad_alloc();
-    if (total > 0) {
-        block_ = allocator_.allocate(static_cast<std::size_t>(total));  // throws std::bad_alloc
-        blockCount_ = static_cast<std::size_t>(total);
-        platform::AdviseLargeBlock(block_, blockCount_ * sizeof(T));
-        std::size_t advance = 0;
-        if (alignment != 0) {
-            const auto address = reinterpret_cast<std::uintptr_t>(block_);
-            advance = (alignment - address % alignment) % alignment;
-        }
-        this->elements_ = reinterpret_cast<T*>(reinterpret_cast<char*>(block_) + advance);
-        for (std::int64_t i = 0; i < count; ++i) std::allocator_traits<A>::construct(allocator_, this->elements_ + i);
-    }
+    this->elements_ = block_.Allocate(count, alignment);  // throws std::bad_alloc, leaving the plane empty
     SetBounds(xFirst, xLast, yFirst, yLast);
     this->elementCount_ = static_cast<std::int32_t>(count);
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "array/CArray2D.h"
@@ -278,6 +279,10 @@ TEST(Array2D, CopiesAreDeep) {
     EXPECT_EQ(Values(copy), Values(source));
     copy.Set(-2, 3, 99.0f);
     EXPECT_EQ(source.Get(-2, 3), 0.0f);
+    const Plane moved(std::move(copy));  // takes the storage over; the source keeps none
+    EXPECT_EQ(moved.Get(-2, 3), 99.0f);
+    EXPECT_EQ(copy.elementCount(), 0);
+    EXPECT_EQ(copy.elements(), nullptr);
 }
 
 TEST(Array2D, ConversionsKeepBoundsAndValues) {
