@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 
 namespace platform {
 
@@ -22,9 +23,10 @@ std::string PathFileName(const std::string& path);
 // gets no second one.
 std::string PathJoin(const std::string& folder, const std::string& name);
 
-// Creates every folder along the path that does not exist yet. True when the path
-// names a folder afterwards; callers that care check with IsFolder anyway.
-bool MakeFolders(const std::string& path);
+// Creates every folder along the path that does not exist yet. No error when the
+// path names a folder afterwards; otherwise the system's error of the creation
+// that failed, so that the caller can say why.
+std::error_code MakeFolders(const std::string& path);
 
 // True exactly when the path names an existing folder (links followed).
 bool IsFolder(const std::string& path);

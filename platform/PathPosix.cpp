@@ -46,10 +46,11 @@ std::string PathJoin(const std::string& folder, const std::string& name) {
     return folder + kSeparator + name;
 }
 
-bool MakeFolders(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::create_directories(path, ignored);
-    return IsFolder(path);
+std::error_code MakeFolders(const std::string& path) {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (IsFolder(path)) return std::error_code();
+    return error ? error : std::make_error_code(std::errc::not_a_directory);
 }
 
 bool IsFolder(const std::string& path) {

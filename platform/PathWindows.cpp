@@ -73,12 +73,20 @@ bool IsFolderWide(const std::string& path) {
 
 // Creates each folder along the absolute path, shortest first; failures on the
 // parts that exist or cannot be folders (the drive, the server) are expected.
-void MakeFoldersWide(const std::string& path) {
+// The error of the last creation that failed for another reason than an
+// existing folder; 0 when none did.
+DWORD MakeFoldersWide(const std::string& path) {
     const std::wstring full = ExtendedPath(path);
-    if (full.empty()) return;
+    if (full.empty()) return ERROR_INVALID_NAME;
+    DWORD failure = 0;
+    auto create = [&failure](const std::wstring& folder) {
+        if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            failure = GetLastError();
+    };
     for (std::size_t at = full.find(L'\\', 4); at != std::wstring::npos; at = full.find(L'\\', at + 1))
-        CreateDirectoryW(full.substr(0, at).c_str(), nullptr);
-    CreateDirectoryW(full.c_str(), nullptr);
+        create(full.substr(0, at));
+    create(full);
+    return failure;
 }
 
 }  // namespace
@@ -129,19 +137,21 @@ std::string PathJoin(const std::string& folder, const std::string& name) {
     return folder + '\\' + name;
 }
 
-bool MakeFolders(const std::string& path) {
+std::error_code MakeFolders(const std::string& path) {
     // The trailing separator makes the last component a folder to create too.
     // dbghelp's creator is given only paths it handles everywhere: within the
     // ANSI length limit and free of double-byte characters, whose second byte
     // may be 0x5C.
+    DWORD failure = 0;
     if (FitsAnsiCalls(path) && IsSingleByteOnly(path)) {
         std::string folder = ShellBuffer(path).data();  // it splits at '\' only
         if (!EndsWithSeparator(folder)) folder += '\\';
-        MakeSureDirectoryPathExists(folder.c_str());
+        if (!MakeSureDirectoryPathExists(folder.c_str())) failure = GetLastError();
     } else {
-        MakeFoldersWide(path);
+        failure = MakeFoldersWide(path);
     }
-    return IsFolder(path);
+    if (IsFolder(path)) return std::error_code();
+    return std::error_code(failure != 0 ? static_cast<int>(failure) : ERROR_DIRECTORY, std::system_category());
 }
 
 bool IsFolder(const std::string& path) {

