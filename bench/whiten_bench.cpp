@@ -14,6 +14,11 @@
 //
 //   whiten-bench PAGE.bmp [--repetitions N] [--threads T] [--pipelines floor,fast,reference,literal]
 //   whiten-bench --upscale2 IN.bmp OUT.bmp   (repeats every pixel 2 x 2)
+//   whiten-bench --flatten [PAGE.bmp] [--repetitions N] [--threads T]
+// The --flatten mode times the fast and the reference flattening alone, on thin
+// synthetic strips (1 x 2^20, 16 x 2^20, 2^20 x 16) and on the page if given:
+// each run in a child that makes the gray plane, then flattens it; the peak is
+// that child's, the plane included.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -149,6 +154,95 @@ Sample RunInChild(const std::string& pipeline, const std::string& page, const st
     return sample;
 }
 
+// A gray page of whole numbers 0 .. 255: paper lit unevenly along both axes,
+// with dark strokes.
+void MakeSyntheticPage(CArray2D<float>& plane, std::int32_t width, std::int32_t height) {
+    plane.Resize(0, width - 1, 0, height - 1);
+    for (std::int32_t y = 0; y < height; ++y)
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::int32_t light = 150 + 80 * x / std::max(width, 2) + 20 * y / std::max(height, 2);
+            const bool ink = (y / 7) % 3 == 0 && (x * 31 + y * 17) % 5 == 0;
+            plane(x, y) = static_cast<float>(ink ? light / 5 : light);
+        }
+}
+
+struct FlattenSample {
+    double seconds = 0;
+    double peakMiB = 0;
+};
+
+// One flattening in a child process: `shape` is "WxH" or a page's path.
+FlattenSample FlattenInChild(const std::string& method, const std::string& shape, int threads) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::string("pipe failed");
+    const pid_t child = fork();
+    if (child < 0) throw std::string("fork failed");
+    if (child == 0) {
+        close(fds[0]);
+        int status = 1;
+        try {
+            CArray2D<float> plane;
+            std::int32_t width = 0, height = 0;
+            if (std::sscanf(shape.c_str(), "%dx%d", &width, &height) == 2) {
+                MakeSyntheticPage(plane, width, height);
+            } else {
+                CBmp24_<0> image;
+                image.Load(shape);
+                BitmapToGray(plane, image, threads);
+            }
+            const auto start = std::chrono::steady_clock::now();
+            if (method == "fast") {
+                FastFlattenOptions options;
+                options.threads = threads;
+                FlattenBackgroundFast(plane, options);
+            } else {
+                FlattenBackground(plane);
+            }
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (write(fds[1], &seconds, sizeof seconds) == static_cast<ssize_t>(sizeof seconds)) status = 0;
+        } catch (const std::string& message) {
+            std::fprintf(stderr, "%s\n", message.c_str());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+        }
+        _exit(status);
+    }
+    close(fds[1]);
+    FlattenSample sample;
+    const ssize_t got = read(fds[0], &sample.seconds, sizeof sample.seconds);
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    if (got != static_cast<ssize_t>(sizeof sample.seconds) || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::string("the " + method + " flattening of " + shape + " failed");
+    sample.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return sample;
+}
+
+double Median(std::vector<double> values);
+
+// The fast and the reference flattening side by side, alternating, on each shape.
+int CompareFlattenings(const std::vector<std::string>& shapes, int repetitions, int threads) {
+    std::printf("flattening alone, %d threads, median of %d repetitions\n", threads, repetitions);
+    std::printf("%-28s %10s %10s %10s %10s %8s %8s\n", "page", "fast s", "ref s", "fast MiB", "ref MiB", "s f/r",
+                "MiB f/r");
+    for (const std::string& shape : shapes) {
+        std::vector<double> seconds[2], peak[2];
+        for (int r = 0; r < repetitions; ++r)
+            for (int m = 0; m < 2; ++m) {
+                const FlattenSample s = FlattenInChild(m == 0 ? "fast" : "reference", shape, threads);
+                seconds[m].push_back(s.seconds);
+                peak[m].push_back(s.peakMiB);
+            }
+        const double fs = Median(seconds[0]), rs = Median(seconds[1]), fp = Median(peak[0]), rp = Median(peak[1]);
+        std::printf("%-28s %10.3f %10.3f %10.1f %10.1f %8.2f %8.2f\n",
+                    std::filesystem::path(shape).filename().string().c_str(), fs, rs, fp, rp, fs / rs, fp / rp);
+    }
+    return 0;
+}
+
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -184,11 +278,30 @@ std::vector<std::string> Split(const std::string& text) {
 
 int Main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--upscale2") return Upscale2(argv[2], argv[3]);
+    if (argc >= 2 && std::string(argv[1]) == "--flatten") {
+        std::vector<std::string> shapes = {"1x1048576", "16x1048576", "1048576x16"};
+        int first = 2;
+        if (argc % 2 == 1) shapes.push_back(argv[first++]);
+        int repetitions = 5, threads = DefaultThreadCount();
+        for (int i = first; i + 1 < argc; i += 2) {
+            const std::string option = argv[i];
+            if (option == "--repetitions") {
+                repetitions = std::max(1, std::atoi(argv[i + 1]));
+            } else if (option == "--threads") {
+                threads = std::max(1, std::atoi(argv[i + 1]));
+            } else {
+                std::fprintf(stderr, "unknown option %s\n", option.c_str());
+                return 2;
+            }
+        }
+        return CompareFlattenings(shapes, repetitions, threads);
+    }
     if (argc < 2) {
         std::fprintf(
             stderr,
             "usage: whiten-bench PAGE.bmp [--repetitions N] [--threads T] [--pipelines floor,fast,reference,literal]\n"
-            "       whiten-bench --upscale2 IN.bmp OUT.bmp\n");
+            "       whiten-bench --upscale2 IN.bmp OUT.bmp\n"
+            "       whiten-bench --flatten [PAGE.bmp] [--repetitions N] [--threads T]\n");
         return 2;
     }
     const std::string page = argv[1];
