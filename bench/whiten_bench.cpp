@@ -1,13 +1,12 @@
-// whiten-bench: times the per-file job's stages on one page, in process and
-// without the front end's pauses, for three pipelines side by side:
+// whiten-bench: times the per-file job's stages on one page (load, whiten:
+// gray to output image, save), in process and without the front end's pauses,
+// for several pipelines side by side:
 //   floor      load, gray, to bitmap, save (no whitening at all)
 //   reference  the whole job with the straightforward flattening
-//   fast       the whole job as the tool runs it
+//   fast       the whole job as the tool runs it (WhitenPage)
 //   literal    the straightforward job: reference flattening, the tone curve
 //              evaluated for every value in place, then the plane's bytes
 // Every whitening pipeline's page is checked against the literal job's.
-// The stage "tone" finds the tone curve and its steps; "bitmap" writes the
-// curve's bytes (the plain values' bytes for the floor) into the output image.
 // Each repetition of each pipeline runs in a child process of its own, so that
 // the peak memory reported (the child's maximum resident set) is that
 // pipeline's alone. Figures are medians over the repetitions.
@@ -37,7 +36,6 @@
 #include <string>
 #include <vector>
 
-#include "array/UnclearedStorage.h"
 #include "image/CBmp24.h"
 #include "image/GrayConversion.h"
 #include "platform/LargeBlock.h"
@@ -46,17 +44,42 @@
 #include "whiten/FlattenBackgroundFast.h"
 #include "whiten/ToneBytes.h"
 #include "whiten/ToneMap.h"
+#include "whiten/WhitenPage.h"
 
 namespace {
 
-constexpr const char* kStages[] = {"load", "gray", "flatten", "tone", "bitmap", "save"};
-constexpr int kStageCount = 6;
+constexpr const char* kStages[] = {"load", "whiten", "save"};
+constexpr int kStageCount = 3;
 
 struct Sample {
     double seconds[kStageCount] = {};
     double total = 0;
     double peakMiB = 0;
 };
+
+// Gray page to output image, as a pipeline other than the tool's runs it: the
+// floor converts the gray plane back as it is; the reference flattens it with
+// the straightforward flattening and writes the tone curve's bytes straight
+// into the image, as the tool does; the literal one maps every value through
+// the curve in place, then converts the plane.
+void WhitenOtherwise(const std::string& pipeline, CBmp24_<0>& image, int threads) {
+    CArray2D<float> plane;
+    BitmapToGray(plane, image, threads);
+    if (pipeline == "floor") {
+        GrayToBitmap(image, plane, threads);
+        return;
+    }
+    FlattenBackground(plane);
+    if (pipeline == "literal") {
+        ToneMap(plane, threads);
+        GrayToBitmap(image, plane, threads);
+        return;
+    }
+    const ToneByteMap toneBytes(FindToneCurve(plane, threads));
+    GrayToBitmap(image, plane, threads, [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
+        toneBytes.WritePixels(values, count, pixels);
+    });
+}
 
 // Runs one pipeline; returns the stage times.
 Sample RunPipeline(const std::string& pipeline, const std::string& page, const std::string& output, int threads) {
@@ -67,55 +90,18 @@ Sample RunPipeline(const std::string& pipeline, const std::string& page, const s
         sample.seconds[stage] = std::chrono::duration<double>(now - last).count();
         last = now;
     };
-    auto input = std::make_unique<CBmp24_<0>>();
-    if (!input->IsThisType(page)) throw std::string("not a 24-bit bitmap: " + page);
-    input->Load(page);
+    auto image = std::make_unique<CBmp24_<0>>();
+    if (!image->IsThisType(page)) throw std::string("not a 24-bit bitmap: " + page);
+    image->Load(page);
     lap(0);
-    // The stages as the per-file job runs them, the input image's storage
-    // serving the flattening's byte copy and the output image.
-    // The storage outlives the plane that uses it (declared first, destroyed last).
-    std::unique_ptr<float[]> planeStorage;
-    CArray2D<float> plane;
-    planeStorage = GiveUnclearedStorage(plane, 0, input->Width() - 1, 0, input->Height() - 1);  // filled next
-    BitmapToGray(plane, *input, threads);
-    lap(1);
-    std::vector<int> toneBins;
     if (pipeline == "fast") {
-        FastFlattenOptions flattening;
-        flattening.threads = threads;
-        flattening.scratch = {input->Pixels(),
-                              static_cast<std::size_t>(input->RowBytes()) * static_cast<std::size_t>(input->Height())};
-        flattening.toneBins = &toneBins;
-        FlattenBackgroundFast(plane, flattening);
-    } else if (pipeline == "reference" || pipeline == "literal") {
-        FlattenBackground(plane);
-    }
-    lap(2);
-    // The fast and the reference pipelines end as the job does: the tone
-    // curve's bytes written straight into the output image. The literal one
-    // maps every value through the curve in place, then converts the plane.
-    std::unique_ptr<ToneByteMap> toneBytes;
-    if (pipeline == "literal") {
-        ToneMap(plane, threads);
-    } else if (pipeline != "floor") {
-        toneBytes =
-            std::make_unique<ToneByteMap>(FindToneCurve(plane, threads, toneBins.empty() ? nullptr : &toneBins));
-    }
-    lap(3);
-    CBmp24_<0>& bitmap = *input;
-    if (toneBytes) {
-        GrayToBitmap(bitmap, plane, threads,
-                     [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
-                         toneBytes->WritePixels(values, count, pixels);
-                     });
+        WhitenPage(*image, threads);
     } else {
-        GrayToBitmap(bitmap, plane, threads);
+        WhitenOtherwise(pipeline, *image, threads);
     }
-    plane.Resize(0, -1, 0, -1);
-    planeStorage.reset();
-    lap(4);
-    bitmap.Save(output);
-    lap(5);
+    lap(1);
+    image->Save(output);
+    lap(2);
     for (double s : sample.seconds) sample.total += s;
     return sample;
 }
@@ -181,6 +167,8 @@ FlattenSample FlattenInChild(const std::string& method, const std::string& shape
         close(fds[0]);
         int status = 1;
         try {
+            // The page as gray bytes, and a float plane of its size.
+            std::vector<std::uint8_t> bytes;
             CArray2D<float> plane;
             std::int32_t width = 0, height = 0;
             if (std::sscanf(shape.c_str(), "%dx%d", &width, &height) == 2) {
@@ -190,16 +178,16 @@ FlattenSample FlattenInChild(const std::string& method, const std::string& shape
                 image.Load(shape);
                 BitmapToGray(plane, image, threads);
             }
+            if (method == "fast") bytes.assign(plane.elements(), plane.elements() + plane.elementCount());
             const auto start = std::chrono::steady_clock::now();
             if (method == "fast") {
                 FastFlattenOptions options;
                 options.threads = threads;
-                FlattenBackgroundFast(plane, options);
+                FlattenBackgroundFast({bytes.data(), plane.Width(), plane.Width(), plane.Height()}, plane, options);
             } else {
                 FlattenBackground(plane);
             }
-            const double seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             if (write(fds[1], &seconds, sizeof seconds) == static_cast<ssize_t>(sizeof seconds)) status = 0;
         } catch (const std::string& message) {
             std::fprintf(stderr, "%s\n", message.c_str());

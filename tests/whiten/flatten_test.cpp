@@ -7,6 +7,7 @@
 
 #include "support/golden.h"
 #include "whiten/FlattenBackground.h"
+#include "whiten/FlatteningSizes.h"
 #include "whiten/PlaneArithmetic.h"
 
 using testsupport::GoldenReader;
