@@ -12,8 +12,8 @@
 #include "fft/CPrunedFft.h"
 #include "whiten/FlattenBackground.h"
 #include "whiten/FlattenBackgroundFast.h"
+#include "whiten/Reference.h"
 #include "whiten/ToneBytes.h"
-#include "whiten/ToneMap.h"
 
 namespace {
 

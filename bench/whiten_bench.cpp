@@ -42,8 +42,8 @@
 #include "platform/ParallelFor.h"
 #include "whiten/FlattenBackground.h"
 #include "whiten/FlattenBackgroundFast.h"
+#include "whiten/Reference.h"
 #include "whiten/ToneBytes.h"
-#include "whiten/ToneMap.h"
 #include "whiten/WhitenPage.h"
 
 namespace {
@@ -63,6 +63,10 @@ struct Sample {
 // into the image, as the tool does; the literal one maps every value through
 // the curve in place, then converts the plane.
 void WhitenOtherwise(const std::string& pipeline, CBmp24_<0>& image, int threads) {
+    if (pipeline == "literal") {
+        WhitenPageReference(image, threads);
+        return;
+    }
     CArray2D<float> plane;
     BitmapToGray(plane, image, threads);
     if (pipeline == "floor") {
@@ -70,11 +74,6 @@ void WhitenOtherwise(const std::string& pipeline, CBmp24_<0>& image, int threads
         return;
     }
     FlattenBackground(plane);
-    if (pipeline == "literal") {
-        ToneMap(plane, threads);
-        GrayToBitmap(image, plane, threads);
-        return;
-    }
     const ToneByteMap toneBytes(FindToneCurve(plane, threads));
     GrayToBitmap(image, plane, threads, [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
         toneBytes.WritePixels(values, count, pixels);

@@ -1,3 +1,5 @@
+// The reference the tests compare against, not the tool's path: the
+// straightforward flattening on full padded planes.
 #include "whiten/FlattenBackground.h"
 
 #include <complex>

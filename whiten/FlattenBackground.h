@@ -1,5 +1,7 @@
-// First whitening stage: estimates the slowly varying paper brightness with a
-// Fourier low-pass and divides it out, so that the paper has one level.
+// The reference the tests compare against, not the tool's path (that is
+// FlattenBackgroundFast). First whitening stage: estimates the slowly varying
+// paper brightness with a Fourier low-pass and divides it out, so that the
+// paper has one level.
 #pragma once
 
 #include <cstdint>

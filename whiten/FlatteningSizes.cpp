@@ -1,3 +1,4 @@
+// Shared by the tool's path and the reference: the flattening's sizes.
 #include "whiten/FlatteningSizes.h"
 
 #include <new>

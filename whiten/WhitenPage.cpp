@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "array/UnclearedStorage.h"
 #include "image/GrayConversion.h"
 #include "whiten/FlattenBackgroundFast.h"
 #include "whiten/ToneBytes.h"
-#include "whiten/ToneMap.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ void WhitenPage(CBmp24_<0>& image, int threads) {
     FlattenBackgroundFast(gray, flattened.plane, flattening);
     // The gray levels are dead: the tone curve's bytes go straight into the
     // image's own storage (an image of the same size keeps it).
-    const ToneByteMap toneBytes(FindToneCurve(flattened.plane, threads, &toneBins));
+    const ToneByteMap toneBytes(ToneCurve::FromBinCounts(std::move(toneBins)));
     GrayToBitmap(image, flattened.plane, threads,
                  [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
                      toneBytes.WritePixels(values, count, pixels);
