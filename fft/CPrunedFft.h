@@ -22,11 +22,13 @@ public:
     // The most sequences a block transforms together; their values lie lane by lane.
     static constexpr int kLanes = 16;
 
-    // Lanes a block of a length-n plan should have: kLanes while such a block
-    // stays small enough to be worked on in the caches (n up to 2^15, 4 MiB);
-    // one lane beyond, where kLanes lanes would stream a block of 128 bytes per
-    // position through memory at every stage.
-    static int LanesFor(std::int32_t n) { return n <= (1 << 15) ? kLanes : 1; }
+    // Lanes a block of a length-n plan should have for `sequences` sequences:
+    // kLanes, unless most lanes would idle (fewer than kLanes / 4 sequences) or
+    // the block would be large (n beyond 2^17, 16 MiB), where kLanes lanes
+    // stream 128 bytes per position through memory at every stage: then one.
+    static int LanesFor(std::int32_t n, std::int64_t sequences) {
+        return n <= (1 << 17) && sequences >= kLanes / 4 ? kLanes : 1;
+    }
 
     // Holds `lanes` sequences (1 or kLanes) of the plan's length while they are transformed.
     class Block {

@@ -77,15 +77,17 @@ struct Geometry {
 // One block per worker thread, made on first use.
 class Blocks {
 public:
-    Blocks(const CPrunedFft& plan, int threads) : plan_(plan), blocks_(static_cast<std::size_t>(threads)) {}
+    Blocks(const CPrunedFft& plan, int lanes, int threads)
+        : plan_(plan), lanes_(lanes), blocks_(static_cast<std::size_t>(threads)) {}
     CPrunedFft::Block& For(int worker) {
         auto& block = blocks_[static_cast<std::size_t>(worker)];
-        if (!block) block = std::make_unique<CPrunedFft::Block>(plan_, CPrunedFft::LanesFor(plan_.length()));
+        if (!block) block = std::make_unique<CPrunedFft::Block>(plan_, lanes_);
         return *block;
     }
 
 private:
     const CPrunedFft& plan_;
+    int lanes_;
     std::vector<std::unique_ptr<CPrunedFft::Block>> blocks_;
 };
 
@@ -95,8 +97,8 @@ private:
 // reads their outputs after the transform.
 template <class Load, class Store>
 void TransformSequences(const CPrunedFft& plan, std::int32_t count, int threads, const Load& load, const Store& store) {
-    const int blockLanes = CPrunedFft::LanesFor(plan.length());
-    Blocks blocks(plan, threads);
+    const int blockLanes = CPrunedFft::LanesFor(plan.length(), count);
+    Blocks blocks(plan, blockLanes, threads);
     ParallelFor((count + blockLanes - 1) / blockLanes, threads, [&](std::int64_t batch, int worker) {
         CPrunedFft::Block& block = blocks.For(worker);
         const auto first = static_cast<std::int32_t>(batch * blockLanes);
@@ -204,11 +206,11 @@ std::vector<Complex> InverseRows(const std::vector<Complex>& lowPass, const Geom
 // byte page is finite, so the largest is MaxAbs's whatever the order.
 float InverseColumns(const std::vector<Complex>& between, const Geometry& g, CArray2D<float>& plane, int threads) {
     const CPrunedFft plan(g.n, static_cast<float>(1.0 / g.n), 1, g.keptV.Indices(), g.pageY.Indices());
-    const int lanes = CPrunedFft::LanesFor(g.n);
+    const int lanes = CPrunedFft::LanesFor(g.n, g.width);
     // Tiles as wide as the page needs, and one column wide for one-lane blocks
     // (long columns), so that a tile never holds more than the columns in work.
     const std::int32_t tileColumns = lanes == 1 ? 1 : std::min(kTileColumns, (g.width + kLanes - 1) / kLanes * kLanes);
-    Blocks blocks(plan, threads);
+    Blocks blocks(plan, lanes, threads);
     std::vector<std::vector<float>> tiles(static_cast<std::size_t>(threads));
     std::vector<float> largest(static_cast<std::size_t>(threads), 0.0f);
     const std::size_t width = static_cast<std::size_t>(g.width);
