@@ -16,12 +16,6 @@ constexpr int kLanes = CPrunedFft::kLanes;
 constexpr std::uint32_t kPositionMask = (1u << 30) - 1;
 constexpr std::uint32_t kWritesSum = 1u << 30, kWritesDifference = 2u << 30, kWritesBoth = 3u << 30;
 
-std::int32_t BitReverse(std::int32_t value, std::int32_t n) {
-    std::int32_t reversed = 0;
-    for (std::int32_t half = n / 2; half > 0; half /= 2, value >>= 1) reversed = 2 * reversed + (value & 1);
-    return reversed;
-}
-
 // The lanes of one butterfly, with exactly the arithmetic of FftButterfly.
 // With kRealInputs, the imaginary parts of both inputs are +0 and not read:
 // the difference's imaginary part is +0 - +0 = +0, and its products with the
@@ -141,9 +135,12 @@ CPrunedFft::CPrunedFft(std::int32_t n, float scale, std::int32_t fftType, const 
         if (i < -(n / 2) || i > (n - 1) / 2) throw std::string("CPrunedFft : input index outside the transform!");
     for (std::int32_t k : outputs)
         if (k < -(n / 2) || k > (n - 1) / 2) throw std::string("CPrunedFft : output index outside the transform!");
-    // The full transform leaves natural frequency k at position BitReverse(k).
-    outputPosition_.resize(static_cast<std::size_t>(n));
-    for (std::int32_t k = 0; k < n; ++k) outputPosition_[static_cast<std::size_t>(k)] = BitReverse(k, n);
+    // The full transform leaves natural frequency k at position BitReverse(k),
+    // which is k / 2 reversed and shifted down, with k's lowest bit on top.
+    outputPosition_.assign(static_cast<std::size_t>(n), 0);
+    for (std::int32_t k = 1; k < n; ++k)
+        outputPosition_[static_cast<std::size_t>(k)] =
+            outputPosition_[static_cast<std::size_t>(k / 2)] / 2 + ((k & 1) != 0 ? n / 2 : 0);
     PlanButterflies(inputs, outputs);
 }
 
@@ -179,9 +176,10 @@ void CPrunedFft::PlanButterflies(const std::vector<std::int32_t>& inputs, const 
     // keeps every butterfly with both results is marked whole instead of listed.
     // The stages are collected last first, each in reverse, and the whole
     // turned round at the end.
+    std::vector<char> neededBefore(size);
     for (std::size_t s = spans.size(); s-- > 0;) {
         const std::int32_t h = spans[s];
-        std::vector<char> neededBefore(size, 0);
+        std::fill(neededBefore.begin(), neededBefore.end(), 0);
         const std::size_t first = ops_.size();
         for (std::int32_t p = n - 1; p >= 0; --p) {
             const auto a = static_cast<std::size_t>(p), c = a + static_cast<std::size_t>(h);

@@ -70,3 +70,19 @@ void operator delete(void* block, std::size_t) noexcept {
 void operator delete[](void* block, std::size_t) noexcept {
     ::operator delete(block);
 }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+    try {
+        return ::operator new(bytes);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t bytes, const std::nothrow_t& tag) noexcept {
+    return ::operator new(bytes, tag);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+    ::operator delete(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+    ::operator delete(block);
+}
