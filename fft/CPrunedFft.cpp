@@ -130,6 +130,7 @@ CPrunedFft::CPrunedFft(std::int32_t n, float scale, std::int32_t fftType, const 
     if (n < 1 || (n & (n - 1)) != 0 || n > (1 << 30)) throw std::string("CPrunedFft : length is not a power of two!");
     if (fftType != 0 && fftType != 1) throw std::string("CPrunedFft : fft type error!");
     // CFft1D's own table.
+    twiddles_.reserve(static_cast<std::size_t>(n / 2));
     for (std::int32_t k = 0; k < n / 2; ++k) twiddles_.push_back(FftTwiddle(n, k, fftType == 1));
     for (std::int32_t i : inputs)
         if (i < -(n / 2) || i > (n - 1) / 2) throw std::string("CPrunedFft : input index outside the transform!");
@@ -173,28 +174,27 @@ void CPrunedFft::PlanButterflies(const std::vector<std::int32_t>& inputs, const 
 
     // Walk the stages backwards: a butterfly is kept when one of its outputs is
     // wanted and may be non-zero; it then needs both its inputs. A stage that
-    // keeps every butterfly with both results is marked whole instead of listed.
+    // keeps every butterfly (with both results) is marked whole instead of listed.
     // The stages are collected last first, each in reverse, and the whole
     // turned round at the end.
     std::vector<char> neededBefore(size);
     for (std::size_t s = spans.size(); s-- > 0;) {
         const std::int32_t h = spans[s];
-        std::fill(neededBefore.begin(), neededBefore.end(), 0);
         const std::size_t first = ops_.size();
+        // Every position wanted and possibly non-zero: every butterfly is kept.
+        const bool whole = std::all_of(needed.begin(), needed.end(), [](char c) { return c != 0; }) &&
+                           std::all_of(live[s + 1].begin(), live[s + 1].end(), [](char c) { return c != 0; });
+        std::fill(neededBefore.begin(), neededBefore.end(), static_cast<char>(whole));
         for (std::int32_t p = n - 1; p >= 0; --p) {
             const auto a = static_cast<std::size_t>(p), c = a + static_cast<std::size_t>(h);
             if ((p & h) != 0 || !isLive(s + 1, a)) continue;
             const std::uint32_t results = (needed[a] ? kWritesSum : 0u) | (needed[c] ? kWritesDifference : 0u);
             if (results == 0) continue;
-            ops_.push_back(static_cast<std::uint32_t>(p) | results);
+            if (!whole) ops_.push_back(static_cast<std::uint32_t>(p) | results);
             neededBefore[a] = neededBefore[c] = 1;
             if (!isLive(s, a)) zeroRead[a] = 1;
             if (!isLive(s, c)) zeroRead[c] = 1;
         }
-        const bool whole = ops_.size() - first == size / 2 &&
-                           std::all_of(ops_.begin() + static_cast<std::ptrdiff_t>(first), ops_.end(),
-                                       [](std::uint32_t op) { return (op & ~kPositionMask) == kWritesBoth; });
-        if (whole) ops_.resize(first);
         stages_.push_back({first, ops_.size(), h, whole});
         needed.swap(neededBefore);
     }

@@ -30,6 +30,7 @@ struct Band {
     std::size_t Offset(std::int32_t i) const { return static_cast<std::size_t>(i - first); }
     std::vector<std::int32_t> Indices() const {
         std::vector<std::int32_t> indices;
+        indices.reserve(static_cast<std::size_t>(Count()));
         for (std::int32_t i = first; i <= last; ++i) indices.push_back(i);
         return indices;
     }
@@ -68,6 +69,8 @@ struct Geometry {
           pageX{plane.xFirst(), plane.xLast()},
           pageY{plane.yFirst(), plane.yLast()} {
         const MirrorIndex mirrorX(pageX.first, width), mirrorY(pageY.first, height);
+        sourceColumn.reserve(static_cast<std::size_t>(allX.Count()));
+        sourceRow.reserve(static_cast<std::size_t>(allY.Count()));
         for (std::int32_t i = allX.first; i <= allX.last; ++i) sourceColumn.push_back(mirrorX.Map(i) - pageX.first);
         for (std::int32_t i = allY.first; i <= allY.last; ++i) sourceRow.push_back(mirrorY.Map(i) - pageY.first);
     }
