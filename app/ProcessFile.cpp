@@ -1,19 +1,12 @@
 #include "app/ProcessFile.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
-#include <span>
-#include <vector>
 
-#include "array/UnclearedStorage.h"
 #include "image/BmpFileBroken.h"
 #include "image/CBmp24.h"
-#include "image/GrayConversion.h"
 #include "platform/Path.h"
-#include "whiten/FlattenBackgroundFast.h"
-#include "whiten/ToneBytes.h"
-#include "whiten/ToneMap.h"
+#include "whiten/WhitenPage.h"
 
 namespace {
 
@@ -56,34 +49,9 @@ int ProcessFile(const std::string& path) {
         return kJobRefused;
     }
 
-    // The page's road: loaded image -> gray plane -> flattened plane -> output
-    // image through the tone curve. Once the gray plane holds the page, the
-    // loaded pixels are dead: their storage serves the flattening's byte copy of
-    // the page and then becomes the output image, instead of being released and
-    // asked for again. The job never holds more than it did while converting the
-    // image to the plane.
-    // The storage outlives the plane that uses it (declared first, destroyed last).
-    std::unique_ptr<float[]> planeStorage;
-    CArray2D<float> plane;
-    planeStorage = GiveUnclearedStorage(plane, 0, input->Width() - 1, 0, input->Height() - 1);  // filled next
-    BitmapToGray(plane, *input);
-    std::vector<int> toneBins;
-    FastFlattenOptions flattening;
-    flattening.scratch = {input->Pixels(),
-                          static_cast<std::size_t>(input->RowBytes()) * static_cast<std::size_t>(input->Height())};
-    flattening.toneBins = &toneBins;
-    FlattenBackgroundFast(plane, flattening);
-    // The tone curve's values go straight into the output image as its bytes.
-    const ToneByteMap toneBytes(FindToneCurve(plane, DefaultThreadCount(), &toneBins));
-    CBmp24_<0>& output = *input;
-    GrayToBitmap(output, plane, DefaultThreadCount(),
-                 [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
-                     toneBytes.WritePixels(values, count, pixels);
-                 });
-    plane.Resize(0, -1, 0, -1);
-    planeStorage.reset();
-
+    // The input image becomes the output page in place.
+    WhitenPage(*input);
     const std::string strOutputPath = platform::PathJoin(strTargetFolder, strTargetFileName);
-    output.Save(strOutputPath);
+    input->Save(strOutputPath);
     return kJobDone;
 }

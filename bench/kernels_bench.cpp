@@ -12,8 +12,8 @@
 #include "fft/CPrunedFft.h"
 #include "whiten/FlattenBackground.h"
 #include "whiten/FlattenBackgroundFast.h"
+#include "whiten/Reference.h"
 #include "whiten/ToneBytes.h"
-#include "whiten/ToneMap.h"
 
 namespace {
 
@@ -47,13 +47,13 @@ BENCHMARK(FullTransform4096);
 void PrunedRow4096(benchmark::State& state) {
     const CPrunedFft plan(4096, 1.0f, 0, Band(-2048, 2047), Band(-10, 10));
     CPrunedFft::Block block(plan);
-    std::vector<float> row(4096);
+    std::vector<std::uint8_t> row(4096);
     std::vector<std::int32_t> column(4096);
     for (std::int32_t i = 0; i < 4096; ++i) {
-        row[static_cast<std::size_t>(i)] = static_cast<float>(i % 251);
+        row[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i % 251);
         column[static_cast<std::size_t>(i)] = i;
     }
-    const float* rows[CPrunedFft::kLanes];
+    const std::uint8_t* rows[CPrunedFft::kLanes];
     for (auto& r : rows) r = row.data();
     block.SetRealRows(rows, CPrunedFft::kLanes, column.data());
     for (auto _ : state) {
@@ -78,12 +78,13 @@ BENCHMARK(PrunedColumn4096);
 
 void Flatten(benchmark::State& state, bool fast) {
     const CArray2D<float> page = TextPage(600, 800);
+    const std::vector<std::uint8_t> bytes(page.elements(), page.elements() + page.elementCount());
     for (auto _ : state) {
         CArray2D<float> plane(page);
         if (fast) {
             FastFlattenOptions options;
             options.threads = static_cast<int>(state.range(0));
-            FlattenBackgroundFast(plane, options);
+            FlattenBackgroundFast({bytes.data(), 600, 600, 800}, plane, options);
         } else {
             FlattenBackground(plane);
         }

@@ -1,19 +1,23 @@
-// whiten-bench: times the per-file job's stages on one page, in process and
-// without the front end's pauses, for three pipelines side by side:
+// whiten-bench: times the per-file job's stages on one page (load, whiten:
+// gray to output image, save), in process and without the front end's pauses,
+// for several pipelines side by side:
 //   floor      load, gray, to bitmap, save (no whitening at all)
 //   reference  the whole job with the straightforward flattening
-//   fast       the whole job as the tool runs it
+//   fast       the whole job as the tool runs it (WhitenPage)
 //   literal    the straightforward job: reference flattening, the tone curve
 //              evaluated for every value in place, then the plane's bytes
 // Every whitening pipeline's page is checked against the literal job's.
-// The stage "tone" finds the tone curve and its steps; "bitmap" writes the
-// curve's bytes (the plain values' bytes for the floor) into the output image.
 // Each repetition of each pipeline runs in a child process of its own, so that
 // the peak memory reported (the child's maximum resident set) is that
 // pipeline's alone. Figures are medians over the repetitions.
 //
 //   whiten-bench PAGE.bmp [--repetitions N] [--threads T] [--pipelines floor,fast,reference,literal]
 //   whiten-bench --upscale2 IN.bmp OUT.bmp   (repeats every pixel 2 x 2)
+//   whiten-bench --flatten [PAGE.bmp] [--repetitions N] [--threads T]
+// The --flatten mode times the fast and the reference flattening alone, on thin
+// synthetic strips (1 x 2^20, 16 x 2^20, 2^20 x 16) and on the page if given:
+// each run in a child that makes the gray plane, then flattens it; the peak is
+// that child's, the plane included.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -32,26 +36,49 @@
 #include <string>
 #include <vector>
 
-#include "array/UnclearedStorage.h"
 #include "image/CBmp24.h"
 #include "image/GrayConversion.h"
 #include "platform/LargeBlock.h"
 #include "platform/ParallelFor.h"
 #include "whiten/FlattenBackground.h"
 #include "whiten/FlattenBackgroundFast.h"
+#include "whiten/Reference.h"
 #include "whiten/ToneBytes.h"
-#include "whiten/ToneMap.h"
+#include "whiten/WhitenPage.h"
 
 namespace {
 
-constexpr const char* kStages[] = {"load", "gray", "flatten", "tone", "bitmap", "save"};
-constexpr int kStageCount = 6;
+constexpr const char* kStages[] = {"load", "whiten", "save"};
+constexpr int kStageCount = 3;
 
 struct Sample {
     double seconds[kStageCount] = {};
     double total = 0;
     double peakMiB = 0;
 };
+
+// Gray page to output image, as a pipeline other than the tool's runs it: the
+// floor converts the gray plane back as it is; the reference flattens it with
+// the straightforward flattening and writes the tone curve's bytes straight
+// into the image, as the tool does; the literal one maps every value through
+// the curve in place, then converts the plane.
+void WhitenOtherwise(const std::string& pipeline, CBmp24_<0>& image, int threads) {
+    if (pipeline == "literal") {
+        WhitenPageReference(image, threads);
+        return;
+    }
+    CArray2D<float> plane;
+    BitmapToGray(plane, image, threads);
+    if (pipeline == "floor") {
+        GrayToBitmap(image, plane, threads);
+        return;
+    }
+    FlattenBackground(plane);
+    const ToneByteMap toneBytes(FindToneCurve(plane, threads));
+    GrayToBitmap(image, plane, threads, [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
+        toneBytes.WritePixels(values, count, pixels);
+    });
+}
 
 // Runs one pipeline; returns the stage times.
 Sample RunPipeline(const std::string& pipeline, const std::string& page, const std::string& output, int threads) {
@@ -62,55 +89,18 @@ Sample RunPipeline(const std::string& pipeline, const std::string& page, const s
         sample.seconds[stage] = std::chrono::duration<double>(now - last).count();
         last = now;
     };
-    auto input = std::make_unique<CBmp24_<0>>();
-    if (!input->IsThisType(page)) throw std::string("not a 24-bit bitmap: " + page);
-    input->Load(page);
+    auto image = std::make_unique<CBmp24_<0>>();
+    if (!image->IsThisType(page)) throw std::string("not a 24-bit bitmap: " + page);
+    image->Load(page);
     lap(0);
-    // The stages as the per-file job runs them, the input image's storage
-    // serving the flattening's byte copy and the output image.
-    // The storage outlives the plane that uses it (declared first, destroyed last).
-    std::unique_ptr<float[]> planeStorage;
-    CArray2D<float> plane;
-    planeStorage = GiveUnclearedStorage(plane, 0, input->Width() - 1, 0, input->Height() - 1);  // filled next
-    BitmapToGray(plane, *input, threads);
-    lap(1);
-    std::vector<int> toneBins;
     if (pipeline == "fast") {
-        FastFlattenOptions flattening;
-        flattening.threads = threads;
-        flattening.scratch = {input->Pixels(),
-                              static_cast<std::size_t>(input->RowBytes()) * static_cast<std::size_t>(input->Height())};
-        flattening.toneBins = &toneBins;
-        FlattenBackgroundFast(plane, flattening);
-    } else if (pipeline == "reference" || pipeline == "literal") {
-        FlattenBackground(plane);
-    }
-    lap(2);
-    // The fast and the reference pipelines end as the job does: the tone
-    // curve's bytes written straight into the output image. The literal one
-    // maps every value through the curve in place, then converts the plane.
-    std::unique_ptr<ToneByteMap> toneBytes;
-    if (pipeline == "literal") {
-        ToneMap(plane, threads);
-    } else if (pipeline != "floor") {
-        toneBytes =
-            std::make_unique<ToneByteMap>(FindToneCurve(plane, threads, toneBins.empty() ? nullptr : &toneBins));
-    }
-    lap(3);
-    CBmp24_<0>& bitmap = *input;
-    if (toneBytes) {
-        GrayToBitmap(bitmap, plane, threads,
-                     [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
-                         toneBytes->WritePixels(values, count, pixels);
-                     });
+        WhitenPage(*image, threads);
     } else {
-        GrayToBitmap(bitmap, plane, threads);
+        WhitenOtherwise(pipeline, *image, threads);
     }
-    plane.Resize(0, -1, 0, -1);
-    planeStorage.reset();
-    lap(4);
-    bitmap.Save(output);
-    lap(5);
+    lap(1);
+    image->Save(output);
+    lap(2);
     for (double s : sample.seconds) sample.total += s;
     return sample;
 }
@@ -149,6 +139,97 @@ Sample RunInChild(const std::string& pipeline, const std::string& page, const st
     return sample;
 }
 
+// A gray page of whole numbers 0 .. 255: paper lit unevenly along both axes,
+// with dark strokes.
+void MakeSyntheticPage(CArray2D<float>& plane, std::int32_t width, std::int32_t height) {
+    plane.Resize(0, width - 1, 0, height - 1);
+    for (std::int32_t y = 0; y < height; ++y)
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::int32_t light = 150 + 80 * x / std::max(width, 2) + 20 * y / std::max(height, 2);
+            const bool ink = (y / 7) % 3 == 0 && (x * 31 + y * 17) % 5 == 0;
+            plane(x, y) = static_cast<float>(ink ? light / 5 : light);
+        }
+}
+
+struct FlattenSample {
+    double seconds = 0;
+    double peakMiB = 0;
+};
+
+// One flattening in a child process: `shape` is "WxH" or a page's path.
+FlattenSample FlattenInChild(const std::string& method, const std::string& shape, int threads) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::string("pipe failed");
+    const pid_t child = fork();
+    if (child < 0) throw std::string("fork failed");
+    if (child == 0) {
+        close(fds[0]);
+        int status = 1;
+        try {
+            // The page as gray bytes, and a float plane of its size.
+            std::vector<std::uint8_t> bytes;
+            CArray2D<float> plane;
+            std::int32_t width = 0, height = 0;
+            if (std::sscanf(shape.c_str(), "%dx%d", &width, &height) == 2) {
+                MakeSyntheticPage(plane, width, height);
+            } else {
+                CBmp24_<0> image;
+                image.Load(shape);
+                BitmapToGray(plane, image, threads);
+            }
+            if (method == "fast") bytes.assign(plane.elements(), plane.elements() + plane.elementCount());
+            const auto start = std::chrono::steady_clock::now();
+            if (method == "fast") {
+                FastFlattenOptions options;
+                options.threads = threads;
+                FlattenBackgroundFast({bytes.data(), plane.Width(), plane.Width(), plane.Height()}, plane, options);
+            } else {
+                FlattenBackground(plane);
+            }
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (write(fds[1], &seconds, sizeof seconds) == static_cast<ssize_t>(sizeof seconds)) status = 0;
+        } catch (const std::string& message) {
+            std::fprintf(stderr, "%s\n", message.c_str());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+        }
+        _exit(status);
+    }
+    close(fds[1]);
+    FlattenSample sample;
+    const ssize_t got = read(fds[0], &sample.seconds, sizeof sample.seconds);
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    if (got != static_cast<ssize_t>(sizeof sample.seconds) || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::string("the " + method + " flattening of " + shape + " failed");
+    sample.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return sample;
+}
+
+double Median(std::vector<double> values);
+
+// The fast and the reference flattening side by side, alternating, on each shape.
+int CompareFlattenings(const std::vector<std::string>& shapes, int repetitions, int threads) {
+    std::printf("flattening alone, %d threads, median of %d repetitions\n", threads, repetitions);
+    std::printf("%-28s %10s %10s %10s %10s %8s %8s\n", "page", "fast s", "ref s", "fast MiB", "ref MiB", "s f/r",
+                "MiB f/r");
+    for (const std::string& shape : shapes) {
+        std::vector<double> seconds[2], peak[2];
+        for (int r = 0; r < repetitions; ++r)
+            for (int m = 0; m < 2; ++m) {
+                const FlattenSample s = FlattenInChild(m == 0 ? "fast" : "reference", shape, threads);
+                seconds[m].push_back(s.seconds);
+                peak[m].push_back(s.peakMiB);
+            }
+        const double fs = Median(seconds[0]), rs = Median(seconds[1]), fp = Median(peak[0]), rp = Median(peak[1]);
+        std::printf("%-28s %10.3f %10.3f %10.1f %10.1f %8.2f %8.2f\n",
+                    std::filesystem::path(shape).filename().string().c_str(), fs, rs, fp, rp, fs / rs, fp / rp);
+    }
+    return 0;
+}
+
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -184,11 +265,30 @@ std::vector<std::string> Split(const std::string& text) {
 
 int Main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--upscale2") return Upscale2(argv[2], argv[3]);
+    if (argc >= 2 && std::string(argv[1]) == "--flatten") {
+        std::vector<std::string> shapes = {"1x1048576", "16x1048576", "1048576x16"};
+        int first = 2;
+        if (argc % 2 == 1) shapes.push_back(argv[first++]);
+        int repetitions = 5, threads = DefaultThreadCount();
+        for (int i = first; i + 1 < argc; i += 2) {
+            const std::string option = argv[i];
+            if (option == "--repetitions") {
+                repetitions = std::max(1, std::atoi(argv[i + 1]));
+            } else if (option == "--threads") {
+                threads = std::max(1, std::atoi(argv[i + 1]));
+            } else {
+                std::fprintf(stderr, "unknown option %s\n", option.c_str());
+                return 2;
+            }
+        }
+        return CompareFlattenings(shapes, repetitions, threads);
+    }
     if (argc < 2) {
         std::fprintf(
             stderr,
             "usage: whiten-bench PAGE.bmp [--repetitions N] [--threads T] [--pipelines floor,fast,reference,literal]\n"
-            "       whiten-bench --upscale2 IN.bmp OUT.bmp\n");
+            "       whiten-bench --upscale2 IN.bmp OUT.bmp\n"
+            "       whiten-bench --flatten [PAGE.bmp] [--repetitions N] [--threads T]\n");
         return 2;
     }
     const std::string page = argv[1];

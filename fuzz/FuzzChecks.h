@@ -6,12 +6,8 @@
 // hangs and oversized allocations are the fuzzer's own findings.
 #pragma once
 
-#include "app/ProcessFile.h"
-#include "image/BmpFileBroken.h"
-#include "image/CBmp24.h"
-#include "image/GrayConversion.h"
-#include "whiten/FlattenBackground.h"
-#include "whiten/ToneMap.h"
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -22,8 +18,10 @@
 #include <iterator>
 #include <string>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "app/ProcessFile.h"
+#include "image/BmpFileBroken.h"
+#include "image/CBmp24.h"
+#include "whiten/Reference.h"
 
 namespace fuzzcheck {
 
@@ -34,17 +32,17 @@ constexpr std::int64_t kJobMaxSide = 64;
 
 // What a sound reader makes of the bytes, worked out here without the image library.
 struct Expected {
-    bool fullHeaders = false;   // at least the 54 header bytes
-    bool bits24 = false;        // biBitCount is 24
-    bool sound = false;         // Load must accept the file
-    std::string reason;         // why Load must refuse it, when it must
+    bool fullHeaders = false;  // at least the 54 header bytes
+    bool bits24 = false;       // biBitCount is 24
+    bool sound = false;        // Load must accept the file
+    std::string reason;        // why Load must refuse it, when it must
     std::int64_t width = 0;
-    std::int64_t height = 0;    // rows, positive for top-down files too
+    std::int64_t height = 0;  // rows, positive for top-down files too
     bool topDown = false;
     std::int64_t bytesPerPixel = 3;
-    std::uint64_t offset = 0;   // where the first stored row starts
-    std::uint64_t fileRow = 0;  // bytes per row in the file
-    std::uint64_t rowBytes = 0; // bytes per 24-bit row in memory
+    std::uint64_t offset = 0;    // where the first stored row starts
+    std::uint64_t fileRow = 0;   // bytes per row in the file
+    std::uint64_t rowBytes = 0;  // bytes per 24-bit row in memory
 };
 
 inline std::uint32_t Le32(const std::uint8_t* p) {
@@ -147,7 +145,8 @@ inline std::string CheckBitmapFile(const std::uint8_t* data, std::size_t size, c
         image.Load(in);
     } catch (const BmpFileBroken& broken) {
         if (e.sound) return std::string("Load refused a sound file: ") + broken.what();
-        if (e.reason != broken.what()) return "Load refused with \"" + std::string(broken.what()) + "\", not \"" + e.reason + "\"";
+        if (e.reason != broken.what())
+            return "Load refused with \"" + std::string(broken.what()) + "\", not \"" + e.reason + "\"";
         if (image.Pixels() != nullptr) return "a refused Load left a pixel block";
         return "";
     } catch (...) {
@@ -179,7 +178,8 @@ inline std::string CheckBitmapFile(const std::uint8_t* data, std::size_t size, c
     }
     const std::string saved = ReadBytes(out);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(saved.data());
-    if (saved.size() != 54 + e.rowBytes * static_cast<std::uint64_t>(e.height)) return "the saved file has the wrong length";
+    if (saved.size() != 54 + e.rowBytes * static_cast<std::uint64_t>(e.height))
+        return "the saved file has the wrong length";
     if (saved.compare(0, 14, reinterpret_cast<const char*>(image.FileHeader()), 14) != 0 ||
         saved.compare(14, 40, reinterpret_cast<const char*>(image.InfoHeader()), 40) != 0)
         return "the saved headers are not the image's";
@@ -228,15 +228,10 @@ void WithStdoutTo(const std::string& path, Job&& job) {
 // The bytes the job must write for a sound page, made with the straightforward
 // reference flattening on one thread.
 inline std::string ReferenceOutput(const std::string& in, const std::string& out) {
-    CBmp24_<0> input;
-    input.Load(in);
-    CArray2D<float> plane;
-    BitmapToGray(plane, input, 1);
-    FlattenBackground(plane);
-    ToneMap(plane, 1);
-    CBmp24_<0> output(CBmp24_<0>::empty);
-    GrayToBitmap(output, plane, 1);
-    output.Save(out);
+    CBmp24_<0> page;
+    page.Load(in);
+    WhitenPageReference(page);
+    page.Save(out);
     return ReadBytes(out);
 }
 

@@ -1,11 +1,13 @@
+// The reference the tests compare against, not the tool's path: the
+// straightforward flattening on full padded planes.
 #include "whiten/FlattenBackground.h"
 
 #include <complex>
-#include <new>
 #include <string>
 
 #include "fft/CFft2D.h"
 #include "fft/CFftWindow2D.h"
+#include "whiten/FlatteningSizes.h"
 #include "whiten/PlaneArithmetic.h"
 
 namespace {
@@ -18,18 +20,6 @@ void Shrink(CArray2D<T>& plane) {
 }
 
 }  // namespace
-
-std::int32_t PaddedSize(std::int32_t extent) {
-    std::int64_t size = 1;
-    while (size < extent) size *= 2;
-    if (size > (std::int64_t{1} << 30)) throw std::bad_alloc();
-    return static_cast<std::int32_t>(size);
-}
-
-std::int32_t WindowHalfSize(std::int32_t paddedWidth, std::int32_t paddedHeight) {
-    const std::int32_t larger = paddedWidth >= paddedHeight ? paddedWidth : paddedHeight;
-    return static_cast<std::int32_t>(static_cast<double>(larger) * 0.0025);
-}
 
 void FlattenBackground(CArray2D<float>& plane, CArray2D<float>* backgroundOut) {
     if (plane.elementCount() == 0) throw std::string("FlattenBackground : the plane has no elements!");

@@ -1,18 +1,12 @@
-// First whitening stage: estimates the slowly varying paper brightness with a
-// Fourier low-pass and divides it out, so that the paper has one level.
+// The reference the tests compare against, not the tool's path (that is
+// FlattenBackgroundFast). First whitening stage: estimates the slowly varying
+// paper brightness with a Fourier low-pass and divides it out, so that the
+// paper has one level.
 #pragma once
 
 #include <cstdint>
 
 #include "array/CArray2D.h"
-
-// Smallest power of two at least `extent` (1 for an extent of 1): the transform
-// length that holds one axis of a page.
-std::int32_t PaddedSize(std::int32_t extent);
-
-// Half-size of the low-pass window for the larger padded side: about 1/400 of
-// it, rounded down (4096 -> 10).
-std::int32_t WindowHalfSize(std::int32_t paddedWidth, std::int32_t paddedHeight);
 
 // Flattens the plane in place and centres its bounds on 0 (-floor(w/2) ..
 // ceil(w/2) - 1 on each axis); width, height and element order stay. The page is

@@ -1,10 +1,10 @@
+// The tool's path: bin counting and clearing for the tone curve.
 #include "whiten/Histogram.h"
 
 #include <algorithm>
 #include <array>
 #include <numeric>
 
-#include "platform/ParallelFor.h"
 #include "platform/VectorClones.h"
 
 namespace {
@@ -92,23 +92,4 @@ void ClearFullestBins(std::vector<int>& counts, std::vector<int>* cleared) {
         counts[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])] = 0;
         if (cleared != nullptr) cleared->push_back(order[static_cast<std::size_t>(k)]);
     }
-}
-
-std::vector<int> Histogram(const CArrayBase<float>& plane, float origin, float binWidth, std::vector<int>* cleared,
-                           int threads) {
-    const float* values = plane.elements();
-    const std::int64_t count = plane.elementCount();
-    const int workers = static_cast<int>(std::clamp<std::int64_t>(count / (1 << 18), 1, std::max(threads, 1)));
-    std::vector<std::vector<int>> partial(static_cast<std::size_t>(workers), std::vector<int>(kHistogramBins, 0));
-    ParallelFor(workers, workers, [&](std::int64_t part, int) {
-        const std::int64_t first = count * part / workers;
-        CountIntoBins(values + first, count * (part + 1) / workers - first, origin, binWidth,
-                      partial[static_cast<std::size_t>(part)]);
-    });
-    std::vector<int> counts(kHistogramBins, 0);
-    for (const auto& bins : partial)
-        for (int b = 0; b < kHistogramBins; ++b)
-            counts[static_cast<std::size_t>(b)] += bins[static_cast<std::size_t>(b)];
-    ClearFullestBins(counts, cleared);
-    return counts;
 }

@@ -1,3 +1,4 @@
+// The reference the tests compare against, not the tool's path.
 #include "whiten/PlaneArithmetic.h"
 
 #include <cmath>

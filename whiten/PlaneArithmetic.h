@@ -1,4 +1,5 @@
-// Element-wise operations the background flattening needs on its planes.
+// The reference the tests compare against, not the tool's path: element-wise
+// operations the straightforward flattening needs on its planes.
 #pragma once
 
 #include <complex>

@@ -1,3 +1,4 @@
+// The tool's path: the tone curve's output bytes from a table of steps.
 #include "whiten/ToneBytes.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-// The output bytes of the tone curve, straight from flattened values: for each
-// value v the byte that Apply(v) becomes in the output image (the value
-// truncated toward zero; 0 for NaN), without an exponential per pixel.
+// The tool's path. The output bytes of the tone curve, straight from flattened
+// values: for each value v the byte that Apply(v) becomes in the output image
+// (the value truncated toward zero; 0 for NaN), without an exponential per pixel.
 //
 // Why a step table gives the same bytes: e = (v - T)(-K) is correctly rounded
 // arithmetic, so it moves one way with v. exp(e) rounded to float never falls

@@ -1,9 +1,12 @@
+// The tone curve, shared by the tool's path and the reference.
 #include "whiten/ToneCurve.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+
+#include "whiten/Histogram.h"
 
 namespace {
 
@@ -35,25 +38,14 @@ ToneCurve ToneCurve::FromHistogram(const std::vector<int>& counts) {
     return ForPaperLevel(peak - 256);
 }
 
+ToneCurve ToneCurve::FromBinCounts(std::vector<int> counts) {
+    ClearFullestBins(counts);
+    return FromHistogram(counts);
+}
+
 float ToneCurve::Apply(float v) const {
     const float e =
         static_cast<float>((static_cast<double>(v) - static_cast<double>(midpoint)) * -static_cast<double>(steepness));
     const float x = static_cast<float>(std::exp(static_cast<double>(e)));
     return static_cast<float>(255.0 / (static_cast<double>(x) + 1.0));
-}
-
-void ToneCurve::ApplyAll(float* values, std::int64_t count) const {
-    const double t = static_cast<double>(midpoint);
-    const double minusK = -static_cast<double>(steepness);
-    constexpr std::int64_t kBlock = 256;
-    float exponent[kBlock];
-    for (std::int64_t start = 0; start < count; start += kBlock) {
-        const std::int64_t n = std::min(kBlock, count - start);
-        float* v = values + start;
-        for (std::int64_t i = 0; i < n; ++i) exponent[i] = static_cast<float>((static_cast<double>(v[i]) - t) * minusK);
-        for (std::int64_t i = 0; i < n; ++i)
-            exponent[i] = static_cast<float>(std::exp(static_cast<double>(exponent[i])));
-        for (std::int64_t i = 0; i < n; ++i)
-            v[i] = static_cast<float>(255.0 / (static_cast<double>(exponent[i]) + 1.0));
-    }
 }

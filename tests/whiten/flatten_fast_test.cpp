@@ -1,10 +1,10 @@
-// The fast flattening against the reference: the same flattened values bit for
-// bit and the same background up to the sign of zero, on many page shapes and
-// contents, with one, two and many threads; and the golden vectors.
+// The fast flattening (the tool's path) against the reference: the same
+// flattened values bit for bit and the same background up to the sign of zero,
+// on byte pages of many shapes and contents, with one, two and many threads;
+// and the golden vectors.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <random>
 
 #include "support/golden.h"
@@ -17,71 +17,61 @@ using testsupport::SameFloat;
 
 namespace {
 
-// Pages of whole numbers 0 .. 255 (as bitmaps give them) take the lean path of
-// the fast flattening; the other contents check its general path.
-enum class Content { Random, Text, Uniform, Zero, Fraction, NegativeZero, Huge, Infinite, NotANumber };
+enum class Content { Random, Text, Uniform, Zero };
 
-// A page of whole numbers 0 .. 255 as the gray conversion makes them.
-CArray2D<float> MakePage(std::int32_t width, std::int32_t height, Content content, unsigned seed) {
-    CArray2D<float> page(0, width - 1, 0, height - 1);
+// A page of whole numbers 0 .. 255, as the tool holds it: one byte a pixel.
+std::vector<std::uint8_t> MakePage(std::int32_t width, std::int32_t height, Content content, unsigned seed) {
+    std::vector<std::uint8_t> page;
     std::mt19937 random(seed);
     for (std::int32_t y = 0; y < height; ++y) {
         for (std::int32_t x = 0; x < width; ++x) {
-            float v = 0.0f;
+            int v = 0;
             switch (content) {
                 case Content::Random:
-                    v = static_cast<float>(random() % 256);
+                    v = static_cast<int>(random() % 256);
                     break;
                 case Content::Uniform:
-                    v = 187.0f;
+                    v = 187;
                     break;
                 case Content::Zero:
-                    v = 0.0f;
-                    break;
-                case Content::Fraction:
-                    v = static_cast<float>(random() % 256) + 0.25f;
-                    break;
-                case Content::NegativeZero:
-                    v = x == 3 && y == 1 ? -0.0f : static_cast<float>(random() % 256);
-                    break;
-                case Content::Huge:
-                    v = x == 5 ? 3.0e38f : static_cast<float>(random() % 256);
-                    break;
-                case Content::Infinite:
-                    v = x == 2 && y == 2 ? std::numeric_limits<float>::infinity() : static_cast<float>(random() % 256);
-                    break;
-                case Content::NotANumber:
-                    v = x == 1 && y == 0 ? std::nanf("") : static_cast<float>(random() % 256);
                     break;
                 case Content::Text: {
                     // Paper lit unevenly, with dark strokes in lines of text.
                     const double light = 150.0 + 80.0 * x / std::max(width, 2) + 20.0 * std::sin(y * 0.01);
                     const bool ink = (y / 7) % 3 == 0 && (random() % 5 == 0);
-                    v = static_cast<float>(static_cast<int>(ink ? light * 0.2 : light) % 256);
+                    v = static_cast<int>(ink ? light * 0.2 : light) % 256;
                     break;
                 }
             }
-            page(x, y) = v;
+            page.push_back(static_cast<std::uint8_t>(v));
         }
     }
     return page;
+}
+
+// The page as the gray float plane the reference flattens.
+CArray2D<float> PlaneOf(const std::vector<std::uint8_t>& page, std::int32_t width, std::int32_t height) {
+    CArray2D<float> plane(0, width - 1, 0, height - 1);
+    std::copy(page.begin(), page.end(), plane.elements());
+    return plane;
 }
 
 bool SameUpToZeroSign(float a, float b) {
     return a == b || SameFloat(a, b);
 }
 
-void ExpectSameFlattening(const CArray2D<float>& page, const std::vector<int>& threadCounts, const std::string& name) {
-    CArray2D<float> reference(page), referenceBackground;
+void ExpectSameFlattening(const std::vector<std::uint8_t>& page, std::int32_t width, std::int32_t height,
+                          const std::vector<int>& threadCounts, const std::string& name) {
+    CArray2D<float> reference = PlaneOf(page, width, height), referenceBackground;
     FlattenBackground(reference, &referenceBackground);
     for (int threads : threadCounts) {
-        CArray2D<float> fast(page), fastBackground;
+        CArray2D<float> fast(3, 2 + width, -1, height - 2), fastBackground;  // any bounds, any values
         std::vector<int> toneBins;
         FastFlattenOptions options;
         options.threads = threads;
         options.background = &fastBackground;
         options.toneBins = &toneBins;
-        FlattenBackgroundFast(fast, options);
+        FlattenBackgroundFast({page.data(), width, width, height}, fast, options);
         std::vector<int> counted(kHistogramBins, 0);
         CountIntoBins(reference.elements(), reference.elementCount(), kToneBinsOrigin, kToneBinWidth, counted);
         EXPECT_EQ(toneBins, counted) << name << " threads " << threads;
@@ -123,19 +113,15 @@ TEST(FlattenBackgroundFast, MatchesTheReferenceOnManyPages) {
         {"1025 x 2, window taller than the page", 1025, 2, Content::Random},
         {"8200 x 20, window wider than the padded height", 8200, 20, Content::Text},
         {"20 x 8200", 20, 8200, Content::Text},
+        {"1 x 40000 column: blocks of one lane", 1, 40000, Content::Text},
+        {"40000 x 3 row: blocks of one lane", 40000, 3, Content::Random},
         {"700 x 900 uniform", 700, 900, Content::Uniform},
         {"600 x 530 all zero", 600, 530, Content::Zero},
         {"1100 x 1400 text", 1100, 1400, Content::Text},
-        {"fractional values", 70, 50, Content::Fraction},
-        {"a negative zero", 70, 50, Content::NegativeZero},
-        {"values near the largest float", 70, 50, Content::Huge},
-        {"an infinity", 70, 50, Content::Infinite},
-        {"a NaN", 70, 50, Content::NotANumber},
     };
     unsigned seed = 1;
     for (const auto& p : pages) {
-        const CArray2D<float> page = MakePage(p.width, p.height, p.content, seed++);
-        ExpectSameFlattening(page, {1, 2, 7}, p.name);
+        ExpectSameFlattening(MakePage(p.width, p.height, p.content, seed++), p.width, p.height, {1, 2, 7}, p.name);
     }
 }
 
@@ -156,13 +142,16 @@ TEST(FlattenBackgroundFast, ReproducesGoldenVectorsBitForBit) {
         const auto background = in.Floats(count);
         in.Expect("output");
         const auto expected = in.Floats(count);
+        std::vector<std::uint8_t> page;
+        for (float v : input) {
+            ASSERT_TRUE(v >= 0.0f && v <= 255.0f && v == std::floor(v)) << "case " << cases << ": not a byte page";
+            page.push_back(static_cast<std::uint8_t>(v));
+        }
         CArray2D<float> raw;
-        std::vector<std::uint8_t> scratch(count);
         FastFlattenOptions options;
         options.threads = 2;
         options.background = &raw;
-        options.scratch = scratch;
-        FlattenBackgroundFast(plane, options);
+        FlattenBackgroundFast({page.data(), w, w, h}, plane, options);
         for (std::size_t i = 0; i < count; ++i) {
             ASSERT_TRUE(SameUpToZeroSign(background[i], raw.elements()[i])) << "case " << cases << " element " << i;
             ASSERT_TRUE(SameFloat(expected[i], plane.elements()[i])) << "case " << cases << " element " << i;

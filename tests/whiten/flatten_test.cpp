@@ -7,6 +7,7 @@
 
 #include "support/golden.h"
 #include "whiten/FlattenBackground.h"
+#include "whiten/FlatteningSizes.h"
 #include "whiten/PlaneArithmetic.h"
 
 using testsupport::GoldenReader;
@@ -31,8 +32,8 @@ TEST(FlattenBackground, PaddedSizesAndWindowHalfSizes) {
 
     const struct {
         std::int32_t m, n, half;
-    } windows[] = {{256, 256, 0}, {512, 2, 1}, {2, 1024, 2}, {2048, 1024, 5}, {4096, 4096, 10},
-                   {8192, 16, 20}, {32768, 1, 81}, {1, 65536, 163}};
+    } windows[] = {{256, 256, 0},    {512, 2, 1},    {2, 1024, 2},   {2048, 1024, 5},
+                   {4096, 4096, 10}, {8192, 16, 20}, {32768, 1, 81}, {1, 65536, 163}};
     for (const auto& w : windows) EXPECT_EQ(WindowHalfSize(w.m, w.n), w.half) << w.m << " x " << w.n;
 }
 
@@ -75,8 +76,8 @@ TEST(FlattenBackground, PagesWithKnownResults) {
         {"all zero", 37, 21, 0.0f},
     };
     for (const auto& p : pages) {
-        CArray2D<float> plane = PageOf(p.width, p.height,
-                                       std::vector<float>(static_cast<std::size_t>(p.width) * p.height, p.value));
+        CArray2D<float> plane =
+            PageOf(p.width, p.height, std::vector<float>(static_cast<std::size_t>(p.width) * p.height, p.value));
         FlattenBackground(plane);
         EXPECT_EQ(plane.Width(), p.width) << p.name;
         EXPECT_EQ(plane.Height(), p.height) << p.name;
@@ -109,8 +110,7 @@ TEST(FlattenBackground, ReproducesGoldenVectorsBitForBit) {
         in.Expect("output");
         const std::vector<float> expected = in.Floats(count);
 
-        SCOPED_TRACE("case " + std::to_string(caseIndex) + " (" + std::to_string(w) + " x " +
-                     std::to_string(h) + ")");
+        SCOPED_TRACE("case " + std::to_string(caseIndex) + " (" + std::to_string(w) + " x " + std::to_string(h) + ")");
         EXPECT_EQ(PaddedSize(w), m);
         EXPECT_EQ(PaddedSize(h), n);
         EXPECT_EQ(WindowHalfSize(m, n), b);

@@ -9,7 +9,7 @@
 
 #include "support/golden.h"
 #include "whiten/Histogram.h"
-#include "whiten/ToneMap.h"
+#include "whiten/Reference.h"
 
 using testsupport::GoldenReader;
 using testsupport::Hex;
@@ -167,14 +167,15 @@ TEST(ToneMap, ReproducesGoldenVectorsBitForBit) {
 
         SCOPED_TRACE("case " + std::to_string(caseIndex));
         // Counts made beforehand (as the flattening makes them) give the same curve.
-        CArray2D<float> precounted(plane);
         std::vector<int> raw(kHistogramBins, 0);
         CountIntoBins(plane.elements(), plane.elementCount(), kToneBinsOrigin, kToneBinWidth, raw);
-        ToneMap(precounted, 2, &raw);
+        const ToneCurve fromBins = ToneCurve::FromBinCounts(raw);
         std::vector<int> cleared;
         EXPECT_EQ(Histogram(plane, -256.0f, 1.0f, &cleared), counts);
         EXPECT_EQ(cleared, clearedBins);
-        const ToneCurve curve = ToneMap(plane);
+        const ToneCurve curve = ToneMap(plane, 2);
+        EXPECT_EQ(fromBins.paperLevel, curve.paperLevel);
+        EXPECT_TRUE(SameFloat(fromBins.midpoint, curve.midpoint) && SameFloat(fromBins.steepness, curve.steepness));
         EXPECT_EQ(curve.paperLevel, p);
         EXPECT_TRUE(SameFloat(t, curve.midpoint)) << Hex(curve.midpoint);
         EXPECT_TRUE(SameFloat(k, curve.steepness)) << Hex(curve.steepness);
@@ -185,8 +186,6 @@ TEST(ToneMap, ReproducesGoldenVectorsBitForBit) {
                               << Hex(plane.elements()[i]);
         }
         EXPECT_EQ(mismatches, 0);
-        for (std::size_t i = 0; i < count; ++i)
-            ASSERT_TRUE(SameFloat(plane.elements()[i], precounted.elements()[i])) << "precounted, element " << i;
         ++caseIndex;
     }
     EXPECT_EQ(caseIndex, 12);
@@ -194,7 +193,7 @@ TEST(ToneMap, ReproducesGoldenVectorsBitForBit) {
 
 // The batch form of the curve against the one-value form, bit for bit, over
 // random values, the special values and several paper levels.
-TEST(ToneCurve, ApplyAllMatchesApply) {
+TEST(ToneCurve, ApplyToneCurveMatchesApply) {
     std::mt19937 random(11);
     std::uniform_real_distribution<float> spread(-400.0f, 700.0f);
     std::vector<float> values(5000);
@@ -204,7 +203,7 @@ TEST(ToneCurve, ApplyAllMatchesApply) {
     for (int paperLevel : {-256, -50, 0, 1, 149, 200, 255}) {
         const ToneCurve curve = ToneCurve::ForPaperLevel(paperLevel);
         std::vector<float> batch(values);
-        curve.ApplyAll(batch.data(), static_cast<std::int64_t>(batch.size()));
+        ApplyToneCurve(curve, batch.data(), static_cast<std::int64_t>(batch.size()));
         for (std::size_t i = 0; i < values.size(); ++i)
             ASSERT_TRUE(SameFloat(curve.Apply(values[i]), batch[i])) << "P " << paperLevel << " v " << values[i];
     }

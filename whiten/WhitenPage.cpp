@@ -1,0 +1,66 @@
+// The tool's path: the page stage, and the one place where the job reuses memory.
+#include "whiten/WhitenPage.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "array/UnclearedStorage.h"
+#include "image/GrayConversion.h"
+#include "whiten/FlattenBackgroundFast.h"
+#include "whiten/ToneBytes.h"
+
+namespace {
+
+// Writes each row's gray levels, the truncated mean (B + G + R) / 3 that
+// BitmapToGray makes, over the start of the row's own pixels: level x lands on
+// byte x, at or before its pixel's first byte 3x. Pixels are read kBlock at a
+// time before their levels are written, so no pixel is overwritten unread.
+GrayBytes GrayLevelsInPlace(CBmp24_<0>& image, int threads) {
+    constexpr std::int32_t kBlock = 64;
+    const std::int32_t width = image.Width();
+    ParallelFor(image.Height(), threads, [&](std::int64_t y, int) {
+        std::uint8_t* row = image.Row(static_cast<std::int32_t>(y));
+        for (std::int32_t first = 0; first < width; first += kBlock) {
+            const std::int32_t count = std::min(kBlock, width - first);
+            std::uint8_t levels[kBlock];
+            const std::uint8_t* pixel = row + 3 * static_cast<std::size_t>(first);
+            for (std::int32_t k = 0; k < count; ++k, pixel += 3)
+                levels[k] =
+                    static_cast<std::uint8_t>((static_cast<std::uint32_t>(pixel[0]) + pixel[1] + pixel[2]) / 3u);
+            std::copy_n(levels, count, row + first);
+        }
+    });
+    return {image.Pixels(), image.RowBytes(), width, image.Height()};
+}
+
+// A float plane on uncleared storage; the storage, declared first, outlives
+// the plane's use of it.
+struct UnclearedPlane {
+    UnclearedPlane(std::int32_t width, std::int32_t height) {
+        storage = GiveUnclearedStorage(plane, 0, width - 1, 0, height - 1);
+    }
+    std::unique_ptr<float[]> storage;
+    CArray2D<float> plane;
+};
+
+}  // namespace
+
+void WhitenPage(CBmp24_<0>& image, int threads) {
+    UnclearedPlane flattened(image.Width(), image.Height());
+    const GrayBytes gray = GrayLevelsInPlace(image, threads);
+    std::vector<int> toneBins;
+    FastFlattenOptions flattening;
+    flattening.threads = threads;
+    flattening.toneBins = &toneBins;
+    FlattenBackgroundFast(gray, flattened.plane, flattening);
+    // The gray levels are dead: the tone curve's bytes go straight into the
+    // image's own storage (an image of the same size keeps it).
+    const ToneByteMap toneBytes(ToneCurve::FromBinCounts(std::move(toneBins)));
+    GrayToBitmap(image, flattened.plane, threads,
+                 [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
+                     toneBytes.WritePixels(values, count, pixels);
+                 });
+}
