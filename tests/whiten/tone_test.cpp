@@ -72,7 +72,7 @@ TEST(Histogram, ValuesLandInTheirBins) {
     for (const auto& c : cases) EXPECT_EQ(BinOf(c.value), c.bin) << c.name;
 }
 
-// A long run is counted through several sets of counters; the counts must be
+// A long run's bins are worked out a block at a time; the counts must be
 // those of the values counted one at a time, for runs of any length.
 TEST(Histogram, LongRunsCountAsSingleValues) {
     std::mt19937 random(7);
