@@ -5,10 +5,7 @@
 #include "platform/InputFile.h"
 #include "platform/WindowsPath.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/WindowsApi.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -18,10 +15,6 @@
 namespace platform {
 
 namespace {
-
-std::error_code LastWindowsError() {
-    return std::error_code(static_cast<int>(GetLastError()), std::system_category());
-}
 
 HANDLE OpenForReading(const std::string& path, DWORD attributes) {
     constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;

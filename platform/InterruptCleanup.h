@@ -24,8 +24,7 @@ public:
     public:
         Hold();
         ~Hold();
-        Hold(const Hold&) = delete;
-        Hold& operator=(const Hold&) = delete;
+        Hold(const Hold&) = delete;  // one release for each hold
     };
 
     // The file an interrupt removes from now on (empty: none).

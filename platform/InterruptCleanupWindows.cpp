@@ -6,10 +6,7 @@
 #include "platform/InterruptCleanup.h"
 #include "platform/WindowsPath.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/WindowsApi.h"
 
 #include <mutex>
 

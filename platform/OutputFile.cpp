@@ -1,10 +1,12 @@
-// The parts of OutputFile all platforms share: temporary names and writing.
+// The parts of OutputFile all platforms share: temporary names, writing and
+// the last steps.
 #include "platform/OutputFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <random>
 
 #include "platform/Path.h"
@@ -55,6 +57,31 @@ std::error_code OutputFile::Write(const void* data, std::size_t size) {
     errno = 0;
     if (size == 0 || std::fwrite(data, 1, size, stream_) == size) return {};
     return LastCError();
+}
+
+std::error_code OutputFile::Commit() {
+    errno = 0;
+    if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) return LastCError();
+    if (unnamed_) {
+        if (const std::error_code error = NameUnnamedFile()) return error;
+    }
+    errno = 0;
+    const int closed = std::fclose(stream_);
+    stream_ = nullptr;
+    if (closed != 0) return LastCError();
+    const InterruptCleanup::Hold hold;
+    if (const std::error_code error = RenameOver(temporary_, target_)) return error;
+    temporary_.clear();
+    cleanup_.Forget();
+    return {};
+}
+
+OutputFile::~OutputFile() {
+    if (stream_ != nullptr) std::fclose(stream_);
+    if (temporary_.empty()) return;
+    const InterruptCleanup::Hold hold;
+    Remove(temporary_);
+    cleanup_.Forget();
 }
 
 }  // namespace platform

@@ -43,6 +43,10 @@ public:
 private:
     std::error_code Attach(int fd);
     std::error_code NameUnnamedFile();
+    // Per platform: gives a finished file the target's name, replacing an
+    // earlier file in one step; removes a temporary file.
+    static std::error_code RenameOver(const std::string& from, const std::string& to);
+    static void Remove(const std::string& path);
 
     InterruptCleanup cleanup_;
     std::string target_;

@@ -98,30 +98,12 @@ std::error_code OutputFile::NameUnnamedFile() {
     return std::make_error_code(std::errc::file_exists);
 }
 
-std::error_code OutputFile::Commit() {
-    errno = 0;
-    if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) return LastCError();
-    if (unnamed_) {
-        if (const std::error_code error = NameUnnamedFile()) return error;
-    }
-    errno = 0;
-    const int closed = std::fclose(stream_);
-    stream_ = nullptr;
-    if (closed != 0) return LastCError();
-    const InterruptCleanup::Hold hold;
-    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) return LastCError();
-    temporary_.clear();
-    cleanup_.Forget();
+std::error_code OutputFile::RenameOver(const std::string& from, const std::string& to) {
+    if (std::rename(from.c_str(), to.c_str()) != 0) return LastCError();
     return {};
 }
 
-OutputFile::~OutputFile() {
-    if (stream_ != nullptr) std::fclose(stream_);
-    if (temporary_.empty()) return;
-    const InterruptCleanup::Hold hold;
-    ::unlink(temporary_.c_str());
-    cleanup_.Forget();
-}
+void OutputFile::Remove(const std::string& path) { ::unlink(path.c_str()); }
 
 }  // namespace platform
 

@@ -7,10 +7,7 @@
 #include "platform/SystemError.h"
 #include "platform/WindowsPath.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/WindowsApi.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -21,10 +18,6 @@ namespace platform {
 namespace {
 
 constexpr int kNameAttempts = 100;
-
-std::error_code LastWindowsError() {
-    return std::error_code(static_cast<int>(GetLastError()), std::system_category());
-}
 
 HANDLE CreateExclusive(const std::string& path) {
     constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
@@ -80,27 +73,12 @@ std::error_code OutputFile::Attach(int fd) {
 // Files are never unnamed here.
 std::error_code OutputFile::NameUnnamedFile() { return {}; }
 
-std::error_code OutputFile::Commit() {
-    errno = 0;
-    if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) return LastCError();
-    errno = 0;
-    const int closed = std::fclose(stream_);
-    stream_ = nullptr;
-    if (closed != 0) return LastCError();
-    const InterruptCleanup::Hold hold;
-    if (!Replace(temporary_, target_)) return LastWindowsError();
-    temporary_.clear();
-    cleanup_.Forget();
+std::error_code OutputFile::RenameOver(const std::string& from, const std::string& to) {
+    if (!Replace(from, to)) return LastWindowsError();
     return {};
 }
 
-OutputFile::~OutputFile() {
-    if (stream_ != nullptr) std::fclose(stream_);
-    if (temporary_.empty()) return;
-    const InterruptCleanup::Hold hold;
-    Delete(temporary_);
-    cleanup_.Forget();
-}
+void OutputFile::Remove(const std::string& path) { Delete(path); }
 
 }  // namespace platform
 

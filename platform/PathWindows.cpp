@@ -5,13 +5,7 @@
 #include "platform/Path.h"
 #include "platform/WindowsPath.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/WindowsApi.h"
 #include <shlwapi.h>
 
 #include <clocale>

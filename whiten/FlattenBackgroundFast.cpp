@@ -112,6 +112,16 @@ void TransformSequences(const CPrunedFft& plan, std::int32_t count, int threads,
     });
 }
 
+// Stores each lane's outputs at the positions of `kept` into the row of its
+// sequence (first + lane) in `rows`, whose rows are `stride` long.
+void StoreRows(const CPrunedFft& plan, const CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes,
+               const Band& kept, std::vector<Complex>& rows, std::size_t stride) {
+    for (int lane = 0; lane < lanes; ++lane) {
+        Complex* out = &rows[static_cast<std::size_t>(first + lane) * stride];
+        for (std::int32_t i = kept.first; i <= kept.last; ++i) out[kept.Offset(i)] = plan.Output(block, i, lane);
+    }
+}
+
 // Forward rows: each page row once, outputs at the kept frequencies u.
 // Returns rows[r * |U| + (u - U.first)], the row transform of page row r.
 std::vector<Complex> ForwardRows(const GrayBytes& page, const Geometry& g, int threads) {
@@ -126,11 +136,7 @@ std::vector<Complex> ForwardRows(const GrayBytes& page, const Geometry& g, int t
             block.SetRealRows(pageRows, lanes, g.sourceColumn.data());
         },
         [&](const CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes) {
-            for (int lane = 0; lane < lanes; ++lane) {
-                Complex* out = &rows[static_cast<std::size_t>(first + lane) * units];
-                for (std::int32_t u = g.keptU.first; u <= g.keptU.last; ++u)
-                    out[g.keptU.Offset(u)] = plan.Output(block, u, lane);
-            }
+            StoreRows(plan, block, first, lanes, g.keptU, rows, units);
         });
     return rows;
 }
@@ -194,11 +200,7 @@ std::vector<Complex> InverseRows(const std::vector<Complex>& lowPass, const Geom
             }
         },
         [&](const CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes) {
-            for (int lane = 0; lane < lanes; ++lane) {
-                Complex* out = &between[static_cast<std::size_t>(first + lane) * width];
-                for (std::int32_t x = g.pageX.first; x <= g.pageX.last; ++x)
-                    out[g.pageX.Offset(x)] = plan.Output(block, x, lane);
-            }
+            StoreRows(plan, block, first, lanes, g.pageX, between, width);
         });
     return between;
 }
