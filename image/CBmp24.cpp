@@ -167,6 +167,7 @@ CBmp24_<N>& CBmp24_<N>::Load(const std::string& path) {
 
     const bmp::PixelLayout layout = bmp::CheckLayout(headers, fileSize);
     auto block = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(layout.pixelBytes));
+    // Without this hint (and the one in Create) the whole A4 job takes 1.5 times as long.
     platform::AdviseLargeBlock(block.get(), static_cast<std::size_t>(layout.pixelBytes));
     const std::size_t memoryRowBytes = static_cast<std::size_t>(layout.rowBytes);
     SkipTo(file.get(), layout.dataOffset, readError);
