@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "array/UnclearedStorage.h"
 #include "image/CBmp24.h"
 #include "image/GrayConversion.h"
 #include "platform/LargeBlock.h"
@@ -67,7 +68,11 @@ void WhitenOtherwise(const std::string& pipeline, CBmp24_<0>& image, int threads
         WhitenPageReference(image, threads);
         return;
     }
+    // The plane on uncleared, huge-page-hinted storage, as the tool's own
+    // plane: the pipelines differ only in how they whiten.
+    std::unique_ptr<float[]> storage;  // declared first: outlives the plane's use of it
     CArray2D<float> plane;
+    storage = GiveUnclearedStorage(plane, 0, image.Width() - 1, 0, image.Height() - 1);  // filled next
     BitmapToGray(plane, image, threads);
     if (pipeline == "floor") {
         GrayToBitmap(image, plane, threads);
