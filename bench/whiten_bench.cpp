@@ -34,6 +34,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "array/UnclearedStorage.h"
@@ -110,37 +111,45 @@ Sample RunPipeline(const std::string& pipeline, const std::string& page, const s
     return sample;
 }
 
-// One repetition in a child process; the child's peak resident set from wait4.
-Sample RunInChild(const std::string& pipeline, const std::string& page, const std::string& output, int threads) {
+// Runs `work` in a child process of its own and returns its result (a plain
+// value sent back through a pipe) with the child's peak resident set in MiB,
+// from wait4. Throws `failure` when the child does not finish cleanly.
+template <class Result, class Work>
+std::pair<Result, double> InChild(Work&& work, const std::string& failure) {
     int fds[2];
     if (pipe(fds) != 0) throw std::string("pipe failed");
     const pid_t child = fork();
     if (child < 0) throw std::string("fork failed");
     if (child == 0) {
         close(fds[0]);
-        int status = 0;
+        int status = 1;
         try {
-            const Sample s = RunPipeline(pipeline, page, output, threads);
-            if (write(fds[1], &s, sizeof s) != static_cast<ssize_t>(sizeof s)) status = 2;
+            const Result result = work();
+            if (write(fds[1], &result, sizeof result) == static_cast<ssize_t>(sizeof result)) status = 0;
         } catch (const std::string& message) {
             std::fprintf(stderr, "%s\n", message.c_str());
-            status = 1;
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s\n", e.what());
-            status = 1;
         }
         _exit(status);
     }
     close(fds[1]);
-    Sample sample;
-    const ssize_t got = read(fds[0], &sample, sizeof sample);
+    Result result{};
+    const ssize_t got = read(fds[0], &result, sizeof result);
     close(fds[0]);
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
-    if (got != static_cast<ssize_t>(sizeof sample) || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::string("the " + pipeline + " pipeline failed");
-    sample.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+    if (got != static_cast<ssize_t>(sizeof result) || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw failure;
+    return {result, static_cast<double>(usage.ru_maxrss) / 1024.0};  // ru_maxrss is in KiB
+}
+
+// One repetition of a pipeline in a child process.
+Sample RunInChild(const std::string& pipeline, const std::string& page, const std::string& output, int threads) {
+    auto [sample, peakMiB] = InChild<Sample>([&] { return RunPipeline(pipeline, page, output, threads); },
+                                             "the " + pipeline + " pipeline failed");
+    sample.peakMiB = peakMiB;
     return sample;
 }
 
@@ -163,54 +172,31 @@ struct FlattenSample {
 
 // One flattening in a child process: `shape` is "WxH" or a page's path.
 FlattenSample FlattenInChild(const std::string& method, const std::string& shape, int threads) {
-    int fds[2];
-    if (pipe(fds) != 0) throw std::string("pipe failed");
-    const pid_t child = fork();
-    if (child < 0) throw std::string("fork failed");
-    if (child == 0) {
-        close(fds[0]);
-        int status = 1;
-        try {
-            // The page as gray bytes, and a float plane of its size.
-            std::vector<std::uint8_t> bytes;
-            CArray2D<float> plane;
-            std::int32_t width = 0, height = 0;
-            if (std::sscanf(shape.c_str(), "%dx%d", &width, &height) == 2) {
-                MakeSyntheticPage(plane, width, height);
-            } else {
-                CBmp24_<0> image;
-                image.Load(shape);
-                BitmapToGray(plane, image, threads);
-            }
-            if (method == "fast") bytes.assign(plane.elements(), plane.elements() + plane.elementCount());
-            const auto start = std::chrono::steady_clock::now();
-            if (method == "fast") {
-                FastFlattenOptions options;
-                options.threads = threads;
-                FlattenBackgroundFast({bytes.data(), plane.Width(), plane.Width(), plane.Height()}, plane, options);
-            } else {
-                FlattenBackground(plane);
-            }
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (write(fds[1], &seconds, sizeof seconds) == static_cast<ssize_t>(sizeof seconds)) status = 0;
-        } catch (const std::string& message) {
-            std::fprintf(stderr, "%s\n", message.c_str());
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", e.what());
+    auto flatten = [&] {
+        // The page as gray bytes, and a float plane of its size.
+        std::vector<std::uint8_t> bytes;
+        CArray2D<float> plane;
+        std::int32_t width = 0, height = 0;
+        if (std::sscanf(shape.c_str(), "%dx%d", &width, &height) == 2) {
+            MakeSyntheticPage(plane, width, height);
+        } else {
+            CBmp24_<0> image;
+            image.Load(shape);
+            BitmapToGray(plane, image, threads);
         }
-        _exit(status);
-    }
-    close(fds[1]);
-    FlattenSample sample;
-    const ssize_t got = read(fds[0], &sample.seconds, sizeof sample.seconds);
-    close(fds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    if (got != static_cast<ssize_t>(sizeof sample.seconds) || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::string("the " + method + " flattening of " + shape + " failed");
-    sample.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    return sample;
+        if (method == "fast") bytes.assign(plane.elements(), plane.elements() + plane.elementCount());
+        const auto start = std::chrono::steady_clock::now();
+        if (method == "fast") {
+            FastFlattenOptions options;
+            options.threads = threads;
+            FlattenBackgroundFast({bytes.data(), plane.Width(), plane.Width(), plane.Height()}, plane, options);
+        } else {
+            FlattenBackground(plane);
+        }
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const auto [seconds, peakMiB] = InChild<double>(flatten, "the " + method + " flattening of " + shape + " failed");
+    return {seconds, peakMiB};
 }
 
 double Median(std::vector<double> values);

@@ -22,13 +22,6 @@ struct FileCloser {
 };
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// A regular file for binary reading and its size; the error says why not.
-// Folders and other non-files count as "can't open", as they do on platforms
-// whose open refuses them.
-InputFile OpenForReading(const std::string& path, std::uint64_t& size, std::error_code& error) {
-    return InputFile(platform::OpenRegularFile(path, size, error));
-}
-
 // Reads exactly `size` bytes. A file that ends early is broken (it changed since its
 // size was taken, or the size check missed); a failing device is a read error.
 void ReadExactly(std::FILE* file, void* into, std::size_t size, const std::string& readError) {
@@ -136,7 +129,7 @@ template <int N>
 bool CBmp24_<N>::IsThisType(const std::string& path) {
     std::uint64_t fileSize = 0;
     std::error_code error;
-    const InputFile file = OpenForReading(path, fileSize, error);
+    const InputFile file(platform::OpenRegularFile(path, fileSize, error));
     if (!file) throw platform::WithReason("CBmp24_::IsThisType : can't open " + path, error);
     std::uint8_t headers[bmp::kHeadersSize];
     ReadHeaders(file.get(), fileSize, headers, "CBmp24_::IsThisType : can't read " + path);
@@ -159,7 +152,7 @@ CBmp24_<N>& CBmp24_<N>::Load(const std::string& path) {
 
     std::uint64_t fileSize = 0;
     std::error_code error;
-    const InputFile file = OpenForReading(path, fileSize, error);
+    const InputFile file(platform::OpenRegularFile(path, fileSize, error));
     if (!file) throw platform::WithReason("CBmp24_::Load : can't open " + path, error);
     const std::string readError = "CBmp24_::Load : can't read " + path;
     std::uint8_t headers[bmp::kHeadersSize];

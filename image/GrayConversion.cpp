@@ -28,10 +28,7 @@ CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image, i
         const auto y = static_cast<std::int32_t>(row);
         const std::uint8_t* pixel = image.Row(y);
         float* gray = plane.Row(y);
-        for (std::int32_t x = 0; x < width; ++x, pixel += 3) {
-            const std::uint32_t sum = static_cast<std::uint32_t>(pixel[0]) + pixel[1] + pixel[2];
-            gray[x] = static_cast<float>(sum / 3u);
-        }
+        for (std::int32_t x = 0; x < width; ++x, pixel += 3) gray[x] = static_cast<float>(GrayLevel(pixel));
     });
     return plane;
 }

@@ -10,9 +10,15 @@
 #include "image/CBmp24.h"
 #include "platform/ParallelFor.h"
 
+// The gray level of one pixel (blue, green, red bytes): their truncated mean
+// (B + G + R) / 3, a whole number 0 .. 255.
+inline std::uint8_t GrayLevel(const std::uint8_t* pixel) {
+    return static_cast<std::uint8_t>((static_cast<std::uint32_t>(pixel[0]) + pixel[1] + pixel[2]) / 3u);
+}
+
 // Gives the plane the bounds 0 .. width - 1 by 0 .. height - 1 (a relabelling
-// when its extents already match, otherwise a Resize) and fills it with the
-// truncated mean (B + G + R) / 3 of each pixel, a whole number 0 .. 255. Rows
+// when its extents already match, otherwise a Resize) and fills it with each
+// pixel's GrayLevel. Rows
 // are shared out among `threads` threads.
 CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image, int threads = DefaultThreadCount());
 

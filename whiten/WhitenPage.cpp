@@ -14,10 +14,10 @@
 
 namespace {
 
-// Writes each row's gray levels, the truncated mean (B + G + R) / 3 that
-// BitmapToGray makes, over the start of the row's own pixels: level x lands on
-// byte x, at or before its pixel's first byte 3x. Pixels are read kBlock at a
-// time before their levels are written, so no pixel is overwritten unread.
+// Writes each row's gray levels (GrayLevel, as BitmapToGray makes them) over
+// the start of the row's own pixels: level x lands on byte x, at or before its
+// pixel's first byte 3x. Pixels are read kBlock at a time before their levels
+// are written, so no pixel is overwritten unread.
 GrayBytes GrayLevelsInPlace(CBmp24_<0>& image, int threads) {
     constexpr std::int32_t kBlock = 64;
     const std::int32_t width = image.Width();
@@ -27,9 +27,7 @@ GrayBytes GrayLevelsInPlace(CBmp24_<0>& image, int threads) {
             const std::int32_t count = std::min(kBlock, width - first);
             std::uint8_t levels[kBlock];
             const std::uint8_t* pixel = row + 3 * static_cast<std::size_t>(first);
-            for (std::int32_t k = 0; k < count; ++k, pixel += 3)
-                levels[k] =
-                    static_cast<std::uint8_t>((static_cast<std::uint32_t>(pixel[0]) + pixel[1] + pixel[2]) / 3u);
+            for (std::int32_t k = 0; k < count; ++k, pixel += 3) levels[k] = GrayLevel(pixel);
             std::copy_n(levels, count, row + first);
         }
     });
