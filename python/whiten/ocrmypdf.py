@@ -1,0 +1,156 @@
+"""OCRmyPDF plugin: every page of the output PDF shows its whitened page, and Tesseract reads it.
+
+    ocrmypdf --plugin whiten.ocrmypdf scan.pdf out.pdf
+
+Written against OCRmyPDF 14 (Debian 12). The plugin is active only when named with --plugin (or in
+the plugins= list of ocrmypdf.ocr): the package declares no entry point, so installing it changes
+no other OCRmyPDF run.
+"""
+
+from __future__ import annotations
+
+import logging
+from pathlib import Path
+
+from PIL import Image
+
+import whiten
+from ocrmypdf import hookimpl
+from ocrmypdf.exceptions import BadArgsError, ExitCode, ExitCodeException
+
+log = logging.getLogger(__name__)
+
+# The work-folder files, in OCRmyPDF's naming, that may hold the page's lossless raster when
+# OCRmyPDF hands the plugin its JPEG re-encode instead: unpaper's output for --clean-final,
+# the deskewed page for --deskew, else the rasterised page.
+_CLEANED, _DESKEWED, _RASTER = 'pp_clean.png', 'pp_deskew.png', 'rasterize.png'
+_LOSSY_VISIBLE = 'visible.jpg'
+_WHITENED = 'whiten.png'
+
+
+class PageWhiteningError(ExitCodeException):
+    """A page that could not be whitened; ends the run with OCRmyPDF's status for its cause."""
+
+    def __init__(self, message: str, exit_code: ExitCode):
+        super().__init__(message)
+        self.exit_code = exit_code
+
+    def __reduce__(self):
+        # Raised in worker processes with --no-use-threads: travels back to the parent by pickle.
+        return (type(self), (str(self), self.exit_code))
+
+
+@hookimpl
+def add_options(parser):
+    group = parser.add_argument_group('whiten', 'Whitening of the page images (whiten.ocrmypdf)')
+    group.add_argument(
+        '--whiten-ocr-only',
+        action='store_true',
+        help="Keep each page's own image in the output PDF and whiten only the image that "
+        "Tesseract reads.",
+    )
+
+
+@hookimpl
+def check_options(options):
+    # Keep the page images lossless in PDF/A: left to decide, Ghostscript turns noisy gray
+    # pages into JPEG. An explicit --pdfa-image-compression is the user's choice.
+    if options.output_type.startswith('pdfa') and options.pdfa_image_compression == 'auto':
+        options.pdfa_image_compression = 'lossless'
+    if options.whiten_ocr_only:
+        return
+    if options.redo_ocr:
+        raise BadArgsError(
+            "--redo-ocr cannot be used with --plugin whiten.ocrmypdf, which replaces each "
+            "page's image: use --whiten-ocr-only to keep the page images"
+        )
+    if options.remove_background:
+        # OCRmyPDF refuses it on every page deeper than one bit; whitening does that job.
+        log.info("--remove-background: the page is whitened instead")
+        options.remove_background = False
+    # OCRmyPDF hands over a whole page image only when it does not rebuild the page from the
+    # input's own images; --force-ocr makes it rasterise pages that already have text too.
+    # With --skip-text such pages stay as they are.
+    if not options.skip_text:
+        options.force_ocr = True
+    options.lossless_reconstruction = False
+
+
+def _page_number(page) -> int:
+    return page.pageno + 1
+
+
+def _whitened(page, image: Image.Image) -> Image.Image:
+    try:
+        result = whiten.whiten_image(image)
+    except ValueError as error:
+        raise PageWhiteningError(
+            f"page {_page_number(page)}: cannot whiten the page image: {error}", ExitCode.input_file
+        ) from error
+    except MemoryError as error:
+        raise PageWhiteningError(
+            f"page {_page_number(page)}: out of memory whitening the page image",
+            ExitCode.other_error,
+        ) from error
+    # A gray page carries no ICC profile: it is drawn in /DeviceGray.
+    result.info.pop('icc_profile', None)
+    return result
+
+
+def _lossless_source(page, image_filename: Path) -> Path:
+    """The lossless page image behind the one OCRmyPDF offers for the output page."""
+    image_filename = Path(image_filename)
+    if not image_filename.name.endswith(_LOSSY_VISIBLE):
+        return image_filename
+    options = page.options
+    names = ([_CLEANED] if options.clean_final else []) + ([_DESKEWED] if options.deskew else [])
+    for name in names + [_RASTER]:
+        candidate = page.get_path(name)
+        if candidate.exists():
+            return candidate
+    raise PageWhiteningError(
+        f"page {_page_number(page)}: the lossless page raster behind {image_filename.name} "
+        "is missing from the work folder",
+        ExitCode.other_error,
+    )
+
+
+@hookimpl
+def filter_ocr_image(page, image):
+    # A bilevel raster (all the page's images are 1-bit) has no paper to whiten.
+    if image.mode == '1':
+        return image
+    return _whitened(page, image)
+
+
+@hookimpl
+def filter_page_image(page, image_filename):
+    if page.options.whiten_ocr_only:
+        return None
+    source = _lossless_source(page, image_filename)
+    output = page.get_path(_WHITENED)
+    try:
+        with Image.open(source) as image:
+            if image.mode == '1':
+                return source
+            if source != Path(image_filename):
+                with Image.open(image_filename) as offered:
+                    if offered.size != image.size:
+                        raise PageWhiteningError(
+                            f"page {_page_number(page)}: the page raster {source.name} is "
+                            f"{image.size[0]} x {image.size[1]}, the page image "
+                            f"{offered.size[0]} x {offered.size[1]}",
+                            ExitCode.other_error,
+                        )
+            dpi = image.info.get('dpi')
+            result = _whitened(page, image)
+        # An 8-bit gray PNG without profile: img2pdf embeds it as it is, lossless /DeviceGray.
+        if dpi:
+            result.save(output, format='PNG', dpi=dpi)
+        else:
+            result.save(output, format='PNG')
+    except OSError as error:
+        raise PageWhiteningError(
+            f"page {_page_number(page)}: {error}", ExitCode.file_access_error
+        ) from error
+    return output
