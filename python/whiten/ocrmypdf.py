@@ -131,26 +131,33 @@ def filter_page_image(page, image_filename):
     output = page.get_path(_WHITENED)
     try:
         with Image.open(source) as image:
-            if image.mode == '1':
-                return source
             if source != Path(image_filename):
-                with Image.open(image_filename) as offered:
-                    if offered.size != image.size:
-                        raise PageWhiteningError(
-                            f"page {_page_number(page)}: the page raster {source.name} is "
-                            f"{image.size[0]} x {image.size[1]}, the page image "
-                            f"{offered.size[0]} x {offered.size[1]}",
-                            ExitCode.other_error,
-                        )
+                _check_same_size(page, image, image_filename)
             dpi = image.info.get('dpi')
-            result = _whitened(page, image)
-        # An 8-bit gray PNG without profile: img2pdf embeds it as it is, lossless /DeviceGray.
-        if dpi:
-            result.save(output, format='PNG', dpi=dpi)
-        else:
-            result.save(output, format='PNG')
+            if image.mode == '1':
+                # Passed through as it is, but for the ICC profile Ghostscript attaches, which
+                # would give a one-component image a three-component colour space.
+                if 'icc_profile' not in image.info:
+                    return source
+                result = image.copy()
+                result.info.pop('icc_profile')
+            else:
+                result = _whitened(page, image)
+        # A PNG without profile (8-bit gray, or the bilevel page): img2pdf embeds it as it
+        # is, lossless, in /DeviceGray.
+        result.save(output, format='PNG', **({'dpi': dpi} if dpi else {}))
     except OSError as error:
         raise PageWhiteningError(
             f"page {_page_number(page)}: {error}", ExitCode.file_access_error
         ) from error
     return output
+
+
+def _check_same_size(page, raster: Image.Image, offered_filename: Path) -> None:
+    with Image.open(offered_filename) as offered:
+        if offered.size != raster.size:
+            raise PageWhiteningError(
+                f"page {_page_number(page)}: the page raster is {raster.size[0]} x "
+                f"{raster.size[1]}, the page image {offered.size[0]} x {offered.size[1]}",
+                ExitCode.other_error,
+            )
