@@ -1,0 +1,57 @@
+// The 24-bit bitmap through the classic tool's own reader: the same files are
+// accepted and refused for the same reasons. Its rows are stored bottom line
+// first; the page takes them top first.
+#include <cstring>
+#include <system_error>
+
+#include "formats/PageDecoding.h"
+#include "image/BmpFields.h"
+#include "image/BmpFileBroken.h"
+#include "image/CBmp24.h"
+
+namespace formats {
+namespace {
+
+class BmpReader : public PageReader {
+public:
+    explicit BmpReader(std::string path) : path_(std::move(path)) {}
+
+    int PageCount() const override { return 1; }
+
+    void Read(int index, PageImage& page) override {
+        if (index != 0) throw PageRefused("no page " + std::to_string(index + 1) + " in a BMP file");
+        try {
+            CBmp24_<0> bitmap(CBmp24_<0>::empty);
+            if (!bitmap.IsThisType(path_)) {
+                const unsigned bits = bmp::GetU16(bitmap.InfoHeader() + bmp::kBiBitCount);
+                throw PageRefused("BMP file of " + std::to_string(bits) + " bits a pixel: only 24-bit bitmaps are read");
+            }
+            bitmap.Load(path_);
+            const std::int64_t width = bitmap.Width(), height = bitmap.Height();
+            // Pixels per metre as the file states them (Load keeps the file's header).
+            const double dpiX = static_cast<std::int32_t>(bmp::GetU32(bitmap.InfoHeader() + bmp::kBiXPelsPerMeter)) * 0.0254;
+            const double dpiY = static_cast<std::int32_t>(bmp::GetU32(bitmap.InfoHeader() + bmp::kBiYPelsPerMeter)) * 0.0254;
+            AllocatePage(page, width, height, 3, whiten::kMaxPixels);
+            const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+            for (std::int64_t y = 0; y < height; ++y)
+                std::memcpy(page.samples.data() + y * rowBytes, bitmap.Row(static_cast<std::int32_t>(height - 1 - y)),
+                            rowBytes);
+            page.dpiX = dpiX > 0 ? dpiX : 0.0;
+            page.dpiY = dpiY > 0 ? dpiY : 0.0;
+        } catch (const BmpFileBroken& broken) {
+            throw PageRefused(std::string("broken BMP file: ") + broken.what());
+        } catch (const std::string& failure) {
+            // The classic reader's open and read errors carry the system's reason already.
+            throw std::system_error(std::make_error_code(std::errc::io_error), failure);
+        }
+    }
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<PageReader> OpenBmpReader(const std::string& path) { return std::make_unique<BmpReader>(path); }
+
+}  // namespace formats

@@ -1,0 +1,136 @@
+// JPEG pages through libjpeg-turbo: gray, colour (any subsampling, baseline or
+// progressive) and CMYK, turned upright by their EXIF orientation.
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "formats/ExifTags.h"
+#include "formats/JpegError.h"
+#include "formats/PageDecoding.h"
+
+namespace formats {
+namespace {
+
+// A progressive file may hold any number of scans, each a pass over the whole
+// picture; real files have about ten.
+constexpr int kMaxScans = 500;
+
+struct Decompressor {
+    jpeg_decompress_struct cinfo{};
+    JpegError error;
+    jpeg_progress_mgr progress{};
+    bool created = false;
+    ~Decompressor() {
+        if (created) jpeg_destroy_decompress(&cinfo);
+    }
+};
+
+void LimitScans(j_common_ptr cinfo) {
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+        JpegFail(*cinfo, "more than 500 scans");
+}
+
+// The two steps that libjpeg may leave by longjmp: nothing here has a destructor.
+bool ReadHeader(Decompressor* d, const std::uint8_t* data, std::size_t size, long memoryLimit) {
+    if (setjmp(d->error.jump)) return false;
+    jpeg_create_decompress(&d->cinfo);
+    d->created = true;
+    d->cinfo.mem->max_memory_to_use = memoryLimit;
+    d->progress.progress_monitor = LimitScans;
+    d->cinfo.progress = &d->progress;
+    jpeg_mem_src(&d->cinfo, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&d->cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_read_header(&d->cinfo, TRUE);
+    return true;
+}
+
+// Decodes into `samples` (rowBytes a row); CMYK rows go through `cmykRow` and
+// become RGB, inverted first for Adobe's files.
+bool Decode(Decompressor* d, std::uint8_t* samples, std::size_t rowBytes, std::uint8_t* cmykRow) {
+    if (setjmp(d->error.jump)) return false;
+    jpeg_decompress_struct& cinfo = d->cinfo;
+    jpeg_start_decompress(&cinfo);
+    const bool inverted = cinfo.saw_Adobe_marker;
+    while (cinfo.output_scanline < cinfo.output_height) {
+        std::uint8_t* row = samples + cinfo.output_scanline * rowBytes;
+        JSAMPROW target = cmykRow != nullptr ? cmykRow : row;
+        jpeg_read_scanlines(&cinfo, &target, 1);
+        if (cmykRow == nullptr) continue;
+        for (JDIMENSION x = 0; x < cinfo.output_width; ++x) {
+            const std::uint8_t* cmyk = cmykRow + 4 * x;
+            const unsigned k = inverted ? 255u - cmyk[3] : cmyk[3];
+            for (int i = 0; i < 3; ++i) row[3 * x + i] = CmykToRgb(inverted ? 255u - cmyk[i] : cmyk[i], k);
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    return true;
+}
+
+[[noreturn]] void Refuse(const Decompressor& d) {
+    if (d.error.truncated) throw PageRefused("truncated JPEG file");
+    throw PageRefused(std::string("broken JPEG file: ") + d.error.message);
+}
+
+class JpegReader : public PageReader {
+public:
+    JpegReader(std::vector<std::uint8_t> bytes, std::int64_t maxPixels)
+        : bytes_(std::move(bytes)), maxPixels_(maxPixels) {}
+
+    int PageCount() const override { return 1; }
+
+    void Read(int index, PageImage& page) override {
+        if (index != 0) throw PageRefused("no page " + std::to_string(index + 1) + " in a JPEG file");
+        Decompressor d;
+        InstallJpegError(*reinterpret_cast<j_common_ptr>(&d.cinfo), d.error);
+        // A lowered pixel limit bounds libjpeg's own storage too (the coefficients
+        // of a progressive file: 2 bytes a sample), so that fuzzed headers stay small.
+        const long memoryLimit = maxPixels_ < whiten::kMaxPixels ? static_cast<long>(maxPixels_ * 32 + (1 << 20)) : 0;
+        if (!ReadHeader(&d, bytes_.data(), bytes_.size(), memoryLimit)) Refuse(d);
+
+        jpeg_decompress_struct& cinfo = d.cinfo;
+        int channels = 3;
+        if (cinfo.jpeg_color_space == JCS_GRAYSCALE) {
+            cinfo.out_color_space = JCS_GRAYSCALE;
+            channels = 1;
+        } else if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
+            cinfo.out_color_space = JCS_CMYK;
+        } else {
+            cinfo.out_color_space = JCS_RGB;
+        }
+        AllocatePage(page, cinfo.image_width, cinfo.image_height, channels, maxPixels_);
+        ExifTags exif;
+        for (jpeg_saved_marker_ptr marker = cinfo.marker_list; marker != nullptr; marker = marker->next) {
+            if (marker->marker != JPEG_APP0 + 1) continue;
+            exif = ReadExifTags(marker->data, marker->data_length);
+            if (exif.orientation != 1 || exif.dpiX > 0) break;
+        }
+        page.dpiX = exif.dpiX;
+        page.dpiY = exif.dpiY;
+        // JFIF density in dots an inch (1) or a centimetre (2); unit 0 is an aspect ratio only.
+        if (cinfo.saw_JFIF_marker && (cinfo.density_unit == 1 || cinfo.density_unit == 2)) {
+            const double perInch = cinfo.density_unit == 1 ? 1.0 : 2.54;
+            page.dpiX = cinfo.X_density * perInch;
+            page.dpiY = cinfo.Y_density * perInch;
+        }
+
+        std::vector<std::uint8_t> cmykRow(cinfo.out_color_space == JCS_CMYK ? 4 * std::size_t{cinfo.image_width} : 0);
+        if (!Decode(&d, page.samples.data(), static_cast<std::size_t>(page.width) * channels,
+                    cmykRow.empty() ? nullptr : cmykRow.data())) {
+            page.samples = {};
+            Refuse(d);
+        }
+        ApplyOrientation(page, exif.orientation);
+    }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::int64_t maxPixels_;
+};
+
+}  // namespace
+
+std::unique_ptr<PageReader> OpenJpegReader(std::vector<std::uint8_t> bytes, std::int64_t maxPixels) {
+    return std::make_unique<JpegReader>(std::move(bytes), maxPixels);
+}
+
+}  // namespace formats

@@ -1,0 +1,52 @@
+#include "formats/PageDecoding.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+
+namespace formats {
+
+void AllocatePage(PageImage& page, std::int64_t width, std::int64_t height, int channels, std::int64_t maxPixels) {
+    const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    if (width < 1 || height < 1) throw PageRefused(size + ": an empty page");
+    if (width > whiten::kMaxSide || height > whiten::kMaxSide || width * height > maxPixels)
+        throw PageRefused(size + ": beyond the largest page (" + std::to_string(whiten::kMaxSide) +
+                          " pixels a side, " + std::to_string(maxPixels) + " in all)");
+    page.samples.clear();
+    page.samples.shrink_to_fit();
+    page.samples.resize(static_cast<std::size_t>(width * height * channels));
+    page.width = static_cast<std::int32_t>(width);
+    page.height = static_cast<std::int32_t>(height);
+    page.channels = channels;
+}
+
+void ApplyOrientation(PageImage& page, int orientation) {
+    if (orientation < 2 || orientation > 8) return;
+    // Shown pixel (x, y) is stored pixel (ix, iy): swapped for 5 .. 8, then mirrored.
+    const bool transposed = orientation >= 5;
+    const bool flipX = orientation == 2 || orientation == 3 || orientation == 7 || orientation == 8;
+    const bool flipY = orientation == 3 || orientation == 4 || orientation == 6 || orientation == 7;
+    const std::size_t w = static_cast<std::size_t>(page.width);
+    const std::size_t h = static_cast<std::size_t>(page.height);
+    const std::size_t c = static_cast<std::size_t>(page.channels);
+    const std::size_t outW = transposed ? h : w;
+    const std::size_t outH = transposed ? w : h;
+    std::vector<std::uint8_t> out(page.samples.size());
+    for (std::size_t y = 0; y < outH; ++y) {
+        std::uint8_t* row = out.data() + y * outW * c;
+        for (std::size_t x = 0; x < outW; ++x) {
+            std::size_t ix = transposed ? y : x;
+            std::size_t iy = transposed ? x : y;
+            if (flipX) ix = w - 1 - ix;
+            if (flipY) iy = h - 1 - iy;
+            std::memcpy(row + x * c, page.samples.data() + (iy * w + ix) * c, c);
+        }
+    }
+    page.samples = std::move(out);
+    page.width = static_cast<std::int32_t>(outW);
+    page.height = static_cast<std::int32_t>(outH);
+    if (transposed) std::swap(page.dpiX, page.dpiY);
+}
+
+}  // namespace formats

@@ -1,0 +1,182 @@
+// PNG pages through libpng: every colour type and bit depth but 1-bit gray.
+// 16-bit samples keep their high byte (v >> 8, libpng's strip_16); palettes
+// are expanded; 2- and 4-bit gray is scaled to 8 bits; alpha, and a tRNS
+// colour, are composited on white (PageDecoding.h says why).
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include <csetjmp>
+#include <png.h>
+
+#include "formats/PageDecoding.h"
+
+namespace formats {
+namespace {
+
+// The most a deflate stream expands: 258 bytes from a 2-bit code, about 1032 to 1.
+constexpr std::uint64_t kMaxDeflateRatio = 1033;
+
+struct PngInput {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::size_t position = 0;
+    char message[200] = {};
+};
+
+void Fail(png_structp png, png_const_charp message) {
+    auto* input = static_cast<PngInput*>(png_get_error_ptr(png));
+    std::snprintf(input->message, sizeof input->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void Ignore(png_structp, png_const_charp) {}
+
+void ReadBytes(png_structp png, png_bytep out, png_size_t count) {
+    auto* input = static_cast<PngInput*>(png_get_io_ptr(png));
+    if (count > input->size - input->position) png_error(png, "truncated PNG file");
+    std::memcpy(out, input->data + input->position, count);
+    input->position += count;
+}
+
+struct Decoder {
+    PngInput input;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~Decoder() { png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr); }
+};
+
+// The two steps that libpng may leave by longjmp: nothing here has a destructor.
+bool ReadInfo(Decoder* d) {
+    if (setjmp(png_jmpbuf(d->png))) return false;
+    d->info = png_create_info_struct(d->png);
+    if (d->info == nullptr) png_error(d->png, "out of memory");
+    // The page limits are checked by the caller; libpng's own stop at 1,000,000.
+    png_set_user_limits(d->png, 0x7fffffff, 0x7fffffff);
+    png_set_read_fn(d->png, &d->input, ReadBytes);
+    png_read_info(d->png, d->info);
+    return true;
+}
+
+// Reads the rows the transforms make (`rows`: one pointer a row, all passes of
+// an interlaced file), then gives the pixels with alpha to `composite`.
+bool ReadRows(Decoder* d, png_bytepp rows, png_bytep row, std::uint32_t height, int passes) {
+    if (setjmp(png_jmpbuf(d->png))) return false;
+    if (rows != nullptr) {
+        for (int pass = 0; pass < passes; ++pass)
+            for (std::uint32_t y = 0; y < height; ++y) png_read_row(d->png, rows[y], nullptr);
+    } else {
+        png_read_row(d->png, row, nullptr);
+    }
+    return true;
+}
+
+bool FinishFile(Decoder* d) {
+    if (setjmp(png_jmpbuf(d->png))) return false;
+    png_read_end(d->png, nullptr);
+    return true;
+}
+
+// Rows of gray-alpha or RGBA (`channels` 2 or 4) composited into page rows.
+void CompositeRow(const std::uint8_t* in, std::uint8_t* out, std::size_t width, int channels) {
+    const int colours = channels - 1;
+    for (std::size_t x = 0; x < width; ++x, in += channels, out += colours) {
+        for (int i = 0; i < colours; ++i) out[i] = OnWhite(in[i], in[colours]);
+    }
+}
+
+class PngReader : public PageReader {
+public:
+    PngReader(std::vector<std::uint8_t> bytes, std::int64_t maxPixels)
+        : bytes_(std::move(bytes)), maxPixels_(maxPixels) {}
+
+    int PageCount() const override { return 1; }
+
+    void Read(int index, PageImage& page) override {
+        if (index != 0) throw PageRefused("no page " + std::to_string(index + 1) + " in a PNG file");
+        Decoder d;
+        d.input.data = bytes_.data();
+        d.input.size = bytes_.size();
+        d.input.position = 0;
+        d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d.input, Fail, Ignore);
+        if (d.png == nullptr) throw std::bad_alloc();
+        if (!ReadInfo(&d)) Refuse(d);
+
+        png_structp png = d.png;
+        png_infop info = d.info;
+        const std::uint32_t width = png_get_image_width(png, info);
+        const std::uint32_t height = png_get_image_height(png, info);
+        const int depth = png_get_bit_depth(png, info);
+        const int type = png_get_color_type(png, info);
+        if (depth == 1 && (type == PNG_COLOR_TYPE_GRAY)) throw PageRefused("1-bit page: nothing to whiten");
+        // Cheap bound before the pixels: the file must be long enough to inflate to its rows.
+        const std::uint64_t rowBits = std::uint64_t{width} * png_get_channels(png, info) * depth;
+        const std::uint64_t rawBytes = std::uint64_t{height} * (1 + (rowBits + 7) / 8);
+        if (static_cast<std::uint64_t>(bytes_.size()) * kMaxDeflateRatio < rawBytes &&
+            std::int64_t{width} * height <= maxPixels_)
+            throw PageRefused("truncated PNG file: too short for " + std::to_string(width) + " x " +
+                              std::to_string(height) + " pixels");
+
+        png_set_expand(png);  // palette to RGB, gray below 8 bits to 8, tRNS to alpha
+        png_set_strip_16(png);
+        const int passes = png_set_interlace_handling(png);
+        png_read_update_info(png, info);
+        const int readChannels = png_get_channels(png, info);
+        const bool alpha = readChannels == 2 || readChannels == 4;
+        const int channels = alpha ? readChannels - 1 : readChannels;
+        AllocatePage(page, width, height, channels, maxPixels_);
+        ReadResolution(png, info, page);
+
+        const std::size_t pageRow = static_cast<std::size_t>(width) * channels;
+        const std::size_t readRow = static_cast<std::size_t>(width) * readChannels;
+        if (passes > 1) {
+            // Every pass adds pixels to rows kept whole; with alpha they go through a full RGBA copy.
+            std::vector<std::uint8_t> withAlpha(alpha ? readRow * height : 0);
+            std::uint8_t* base = alpha ? withAlpha.data() : page.samples.data();
+            std::vector<png_bytep> rows(height);
+            for (std::uint32_t y = 0; y < height; ++y) rows[y] = base + y * (alpha ? readRow : pageRow);
+            if (!ReadRows(&d, rows.data(), nullptr, height, passes)) Refuse(d, page);
+            for (std::uint32_t y = 0; alpha && y < height; ++y)
+                CompositeRow(rows[y], page.samples.data() + y * pageRow, width, readChannels);
+        } else {
+            std::vector<std::uint8_t> alphaRow(alpha ? readRow : 0);
+            for (std::uint32_t y = 0; y < height; ++y) {
+                std::uint8_t* out = page.samples.data() + y * pageRow;
+                if (!ReadRows(&d, nullptr, alpha ? alphaRow.data() : out, height, 1)) Refuse(d, page);
+                if (alpha) CompositeRow(alphaRow.data(), out, width, readChannels);
+            }
+        }
+        if (!FinishFile(&d)) Refuse(d, page);
+    }
+
+private:
+    [[noreturn]] static void Refuse(const Decoder& d, PageImage& page) {
+        page.samples = {};
+        Refuse(d);
+    }
+    [[noreturn]] static void Refuse(const Decoder& d) {
+        const std::string message = d.input.message;
+        if (message.rfind("truncated", 0) == 0) throw PageRefused(message);
+        throw PageRefused("broken PNG file: " + message);
+    }
+
+    static void ReadResolution(png_structp png, png_infop info, PageImage& page) {
+        png_uint_32 x = 0, y = 0;
+        int unit = 0;
+        if (png_get_pHYs(png, info, &x, &y, &unit) && unit == PNG_RESOLUTION_METER) {
+            page.dpiX = x * 0.0254;
+            page.dpiY = y * 0.0254;
+        }
+    }
+
+    std::vector<std::uint8_t> bytes_;
+    std::int64_t maxPixels_;
+};
+
+}  // namespace
+
+std::unique_ptr<PageReader> OpenPngReader(std::vector<std::uint8_t> bytes, std::int64_t maxPixels) {
+    return std::make_unique<PngReader>(std::move(bytes), maxPixels);
+}
+
+}  // namespace formats

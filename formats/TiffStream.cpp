@@ -1,0 +1,97 @@
+#include "formats/TiffStream.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+#include <unistd.h>
+
+namespace formats {
+namespace {
+
+TiffStream& StreamOf(thandle_t handle) { return *static_cast<TiffStream*>(handle); }
+
+tmsize_t Read(thandle_t handle, void* buffer, tmsize_t count) {
+    TiffStream& s = StreamOf(handle);
+    if (count <= 0 || s.position >= s.size) return 0;
+    const std::uint64_t n = std::min<std::uint64_t>(static_cast<std::uint64_t>(count), s.size - s.position);
+    if (s.out != nullptr) {
+        std::memcpy(buffer, s.out->data() + s.position, n);
+    } else if (s.data != nullptr) {
+        std::memcpy(buffer, s.data + s.position, n);
+    } else {
+        // pread keeps no shared position: the stream's own is the only one.
+        std::uint64_t done = 0;
+        while (done < n) {
+            const ssize_t got = pread(fileno(s.file), static_cast<char*>(buffer) + done, n - done,
+                                      static_cast<off_t>(s.position + done));
+            if (got <= 0) break;
+            done += static_cast<std::uint64_t>(got);
+        }
+        s.position += done;
+        return static_cast<tmsize_t>(done);
+    }
+    s.position += n;
+    return static_cast<tmsize_t>(n);
+}
+
+tmsize_t Write(thandle_t handle, void* buffer, tmsize_t count) {
+    TiffStream& s = StreamOf(handle);
+    if (s.out == nullptr || count < 0) return -1;
+    const std::uint64_t end = s.position + static_cast<std::uint64_t>(count);
+    if (end > s.out->size()) s.out->resize(end);
+    std::memcpy(s.out->data() + s.position, buffer, static_cast<std::size_t>(count));
+    s.position = end;
+    s.size = std::max<std::uint64_t>(s.size, end);
+    return count;
+}
+
+toff_t Seek(thandle_t handle, toff_t offset, int whence) {
+    TiffStream& s = StreamOf(handle);
+    const std::uint64_t base = whence == SEEK_CUR ? s.position : whence == SEEK_END ? s.size : 0;
+    s.position = base + offset;
+    return s.position;
+}
+
+int Close(thandle_t) { return 0; }
+toff_t Size(thandle_t handle) { return StreamOf(handle).size; }
+int Map(thandle_t, void**, toff_t*) { return 0; }
+void Unmap(thandle_t, void*, toff_t) {}
+
+int KeepFirstError(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
+    auto& stream = *static_cast<TiffStream*>(user);
+    if (stream.error.empty()) {
+        char text[256];
+        std::vsnprintf(text, sizeof text, format, arguments);
+        stream.error = text;
+        (void)module;
+    }
+    return 1;  // handled: the global handlers are not called
+}
+
+int DropWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+}  // namespace
+
+TIFF* OpenTiff(TiffStream& stream, const char* mode, std::uint64_t maxAllocation) {
+    // The few messages libtiff gives without a file at hand go nowhere. Set once,
+    // before any file is opened, and never changed.
+    static std::once_flag silenced;
+    std::call_once(silenced, [] {
+        TIFFSetErrorHandler(nullptr);
+        TIFFSetWarningHandler(nullptr);
+    });
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (options == nullptr) throw std::bad_alloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, KeepFirstError, &stream);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, DropWarning, nullptr);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(maxAllocation));
+    TIFF* tiff = TIFFClientOpenExt("page", mode, &stream, Read, Write, Seek, Close, Size, Map, Unmap, options);
+    TIFFOpenOptionsFree(options);
+    if (tiff == nullptr && stream.error.empty()) stream.error = "not a TIFF file";
+    return tiff;
+}
+
+}  // namespace formats

@@ -1,0 +1,28 @@
+// libtiff over this program's own streams: a file read at offsets, bytes in
+// memory, or a growing buffer written in memory; the library's errors and
+// warnings go to the stream's own handler, never to the terminal.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <tiffio.h>
+
+namespace formats {
+
+struct TiffStream {
+    std::FILE* file = nullptr;               // read at offsets when set
+    const std::uint8_t* data = nullptr;      // else read from memory
+    std::vector<std::uint8_t>* out = nullptr;  // else written here
+    std::uint64_t size = 0;
+    std::uint64_t position = 0;
+    std::string error;  // the first error libtiff reported since it was cleared
+};
+
+// TIFFClientOpenExt over `stream` ("r" or "w"); null with stream.error set on
+// failure. libtiff allocates no single block above maxAllocation bytes.
+TIFF* OpenTiff(TiffStream& stream, const char* mode, std::uint64_t maxAllocation);
+
+}  // namespace formats
