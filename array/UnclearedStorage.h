@@ -29,3 +29,13 @@ std::unique_ptr<T[]> GiveUnclearedStorage(CArray2D<T>& plane, std::int32_t xFirs
     plane.Resize(xFirst, xLast, yFirst, yLast, storage.get(), static_cast<std::uint32_t>(bytes));
     return storage;
 }
+
+// A float plane on uncleared storage; the storage, declared first, outlives
+// the plane's use of it.
+struct UnclearedPlane {
+    UnclearedPlane(std::int32_t width, std::int32_t height) {
+        storage = GiveUnclearedStorage(plane, 0, width - 1, 0, height - 1);
+    }
+    std::unique_ptr<float[]> storage;
+    CArray2D<float> plane;
+};

@@ -90,3 +90,7 @@ void ToneByteMap::WritePixels(const float* values, std::int64_t count, std::uint
         pixels[2] = byte;
     }
 }
+
+void ToneByteMap::WriteBytes(const float* values, std::int64_t count, std::uint8_t* bytes) const {
+    for (std::int64_t i = 0; i < count; ++i) bytes[i] = ByteOf(values[i]);
+}

@@ -41,6 +41,8 @@ public:
 
     // Writes `count` gray pixels, three equal bytes ByteOf(values[i]) each.
     void WritePixels(const float* values, std::int64_t count, std::uint8_t* pixels) const;
+    // Writes `count` gray bytes, ByteOf(values[i]) each.
+    void WriteBytes(const float* values, std::int64_t count, std::uint8_t* bytes) const;
 
     // The byte of curve.Apply(v) evaluated directly: the curve's value truncated
     // toward zero, 0 for NaN (the value is otherwise always within 0 .. 255).

@@ -9,8 +9,6 @@
 
 #include "array/UnclearedStorage.h"
 #include "image/GrayConversion.h"
-#include "whiten/FlattenBackgroundFast.h"
-#include "whiten/ToneBytes.h"
 
 namespace {
 
@@ -34,29 +32,23 @@ GrayBytes GrayLevelsInPlace(CBmp24_<0>& image, int threads) {
     return {image.Pixels(), image.RowBytes(), width, image.Height()};
 }
 
-// A float plane on uncleared storage; the storage, declared first, outlives
-// the plane's use of it.
-struct UnclearedPlane {
-    UnclearedPlane(std::int32_t width, std::int32_t height) {
-        storage = GiveUnclearedStorage(plane, 0, width - 1, 0, height - 1);
-    }
-    std::unique_ptr<float[]> storage;
-    CArray2D<float> plane;
-};
-
 }  // namespace
 
-void WhitenPage(CBmp24_<0>& image, int threads) {
-    UnclearedPlane flattened(image.Width(), image.Height());
-    const GrayBytes gray = GrayLevelsInPlace(image, threads);
+ToneByteMap FlattenForToneBytes(const GrayBytes& gray, CArray2D<float>& plane, int threads) {
     std::vector<int> toneBins;
     FastFlattenOptions flattening;
     flattening.threads = threads;
     flattening.toneBins = &toneBins;
-    FlattenBackgroundFast(gray, flattened.plane, flattening);
+    FlattenBackgroundFast(gray, plane, flattening);
+    return ToneByteMap(ToneCurve::FromBinCounts(std::move(toneBins)));
+}
+
+void WhitenPage(CBmp24_<0>& image, int threads) {
+    UnclearedPlane flattened(image.Width(), image.Height());
+    const GrayBytes gray = GrayLevelsInPlace(image, threads);
+    const ToneByteMap toneBytes = FlattenForToneBytes(gray, flattened.plane, threads);
     // The gray levels are dead: the tone curve's bytes go straight into the
     // image's own storage (an image of the same size keeps it).
-    const ToneByteMap toneBytes(ToneCurve::FromBinCounts(std::move(toneBins)));
     GrayToBitmap(image, flattened.plane, threads,
                  [&toneBytes](const float* values, std::int32_t count, std::uint8_t* pixels) {
                      toneBytes.WritePixels(values, count, pixels);
