@@ -26,6 +26,7 @@ int main(int argc, char* argv[]) {
         std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
 #endif
         platform::ReuseFreedBlocks();
+        platform::OneHeapForAllThreads();
         const EntryServices services{
             ProcessFile,
             platform::SleepMilliseconds,

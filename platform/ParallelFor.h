@@ -5,24 +5,96 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
-// Threads to use: the hardware's count (at least 1).
+#if !defined(_WIN32)
+#include <pthread.h>
+#include <sys/resource.h>
+#endif
+
+// Threads to use: the hardware's count (at least 1, at most 64), and under an
+// address-space limit (ulimit -v) one for each 16 MiB of it. A worker's stack
+// and scratch take well under 1 MiB on an A4 page, so whatever the core count
+// they stay a few percent of the limit, and the page itself gets the rest.
 inline int DefaultThreadCount() {
     const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(std::min(n, 64u));
+    int threads = n == 0 ? 1 : static_cast<int>(std::min(n, 64u));
+#if !defined(_WIN32)
+    constexpr rlim_t kAddressSpacePerThread = rlim_t{16} << 20;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        threads = static_cast<int>(std::clamp<rlim_t>(limit.rlim_cur / kAddressSpacePerThread, 1, static_cast<rlim_t>(threads)));
+#endif
+    return threads;
 }
 
-// Starts one worker thread running run(worker). Tests pass their own to make
-// thread starts fail.
+#if !defined(_WIN32)
+
+// A worker thread with a small stack of its own. The system's default (8 MiB
+// on Linux) is reserved whole for every thread, and under an address-space
+// limit (ulimit -v) on a machine with many cores those reservations alone
+// would take more than the page; the bodies keep their data on the heap and
+// need only a few KiB.
+class WorkerThread {
+public:
+    static constexpr std::size_t kStackBytes = std::size_t{256} << 10;
+
+    template <class Run>
+    WorkerThread(Run& run, int worker) : task_(std::make_unique<std::function<void()>>([&run, worker] { run(worker); })) {
+        pthread_attr_t attributes;
+        if (int error = pthread_attr_init(&attributes); error != 0) throw std::system_error(error, std::generic_category());
+        // Where the system wants more (PTHREAD_STACK_MIN), its default is kept.
+        pthread_attr_setstacksize(&attributes, kStackBytes);
+        const int error = pthread_create(&thread_, &attributes, &Enter, task_.get());
+        pthread_attr_destroy(&attributes);
+        if (error != 0) throw std::system_error(error, std::generic_category());
+        joinable_ = true;
+    }
+    WorkerThread(WorkerThread&& other) noexcept
+        : task_(std::move(other.task_)), thread_(other.thread_), joinable_(std::exchange(other.joinable_, false)) {}
+    WorkerThread& operator=(WorkerThread&&) = delete;
+    ~WorkerThread() {
+        if (joinable_) join();
+    }
+
+    void join() {
+        pthread_join(thread_, nullptr);
+        joinable_ = false;
+    }
+
+private:
+    static void* Enter(void* task) {
+        (*static_cast<std::function<void()>*>(task))();
+        return nullptr;
+    }
+
+    std::unique_ptr<std::function<void()>> task_;
+    pthread_t thread_{};
+    bool joinable_ = false;
+};
+
+#endif
+
+// Starts one worker thread running run(worker), which catches everything its
+// body throws. Tests pass their own to make thread starts fail; theirs may
+// give a std::thread, anything with join().
 struct StartWorker {
     template <class Run>
-    std::thread operator()(Run& run, int worker) const {
+    auto operator()(Run& run, int worker) const {
+#if defined(_WIN32)
         return std::thread(run, worker);
+#else
+        return WorkerThread(run, worker);
+#endif
     }
 };
 
@@ -53,7 +125,7 @@ void ParallelFor(std::int64_t count, int threads, Body&& body, Start start = {})
             next = count;
         }
     };
-    std::vector<std::thread> pool;
+    std::vector<decltype(start(run, 1))> pool;
     pool.reserve(static_cast<std::size_t>(workers - 1));
     for (int w = 1; w < workers; ++w) {
         try {
