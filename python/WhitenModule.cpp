@@ -115,6 +115,8 @@ py::array_t<std::uint8_t> Whiten(const py::array& page, const py::object& thread
 
 PYBIND11_MODULE(_whiten, module) {
     module.doc() = "The compiled part of the package whiten: see help(whiten).";
+    py::options options;
+    options.disable_function_signatures();  // each docstring starts with its own
     module.def("whiten", &Whiten, py::arg("page"), py::arg("threads") = py::none(),
                R"(whiten(page, threads=None) -> numpy.ndarray
 
