@@ -12,25 +12,54 @@ namespace platform {
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr int kSignalCount = sizeof kSignals / sizeof kSignals[0];
+// Every signal whose default action ends the process, but for the program's own
+// faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS): after those its
+// state cannot be trusted, and debuggers and sanitizers handle them.
+constexpr int kFixedSignals[] = {
+    SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGABRT, SIGUSR1, SIGUSR2, SIGPIPE, SIGALRM, SIGVTALRM, SIGPROF,
+    SIGXCPU, SIGXFSZ,
+#if defined(SIGPOLL)
+    SIGPOLL,
+#endif
+#if defined(SIGPWR)
+    SIGPWR,
+#endif
+#if defined(SIGSTKFLT)
+    SIGSTKFLT,
+#endif
+};
+constexpr int kMaxSignal = 128;
 
 // Read by the handler; changed only while the signals are blocked.
 const char* volatile pathToRemove = nullptr;
-struct sigaction previous[kSignalCount];
-bool installed[kSignalCount];
+struct sigaction previous[kMaxSignal];
+bool installed[kMaxSignal];
 // Holds nest; the outermost one restores the mask it found.
 int holdDepth = 0;
 sigset_t maskBeforeHold;
 
+template <class Each>
+void ForEachSignal(Each each) {
+    for (const int signal : kFixedSignals) each(signal);
+#if defined(SIGRTMIN) && defined(SIGRTMAX)
+    // The real-time signals end the process too; the C library keeps the first few.
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX && signal < kMaxSignal; ++signal) each(signal);
+#endif
+}
+
 sigset_t Interrupts() {
     sigset_t set;
     sigemptyset(&set);
-    for (const int signal : kSignals) sigaddset(&set, signal);
+    ForEachSignal([&set](int signal) { sigaddset(&set, signal); });
     return set;
 }
 
-extern "C" void RemoveAndReraise(int signal) {
+extern "C" void RemoveAndReraise(int signal, siginfo_t* info, void*) {
+    // A write beyond the file size limit (ulimit -f) raises SIGXFSZ as if the
+    // process had sent it to itself, and the write fails with EFBIG, which the
+    // save reports as its error; so that one is let pass. SIGXFSZ from another
+    // process ends this one like any other signal here.
+    if (signal == SIGXFSZ && info != nullptr && info->si_code == SI_USER && info->si_pid == ::getpid()) return;
     if (const char* path = pathToRemove) ::unlink(path);
     struct sigaction standard {};
     standard.sa_handler = SIG_DFL;
@@ -44,19 +73,21 @@ extern "C" void RemoveAndReraise(int signal) {
 
 InterruptCleanup::InterruptCleanup() {
     struct sigaction handler {};
-    handler.sa_handler = RemoveAndReraise;
+    handler.sa_sigaction = RemoveAndReraise;
+    handler.sa_flags = SA_SIGINFO;
     handler.sa_mask = Interrupts();
-    for (int i = 0; i < kSignalCount; ++i) {
-        installed[i] = false;
-        if (sigaction(kSignals[i], nullptr, &previous[i]) != 0 || previous[i].sa_handler == SIG_IGN) continue;
-        installed[i] = sigaction(kSignals[i], &handler, nullptr) == 0;
-    }
+    ForEachSignal([&handler](int signal) {
+        installed[signal] = false;
+        if (sigaction(signal, nullptr, &previous[signal]) != 0 || previous[signal].sa_handler == SIG_IGN) return;
+        installed[signal] = sigaction(signal, &handler, nullptr) == 0;
+    });
 }
 
 InterruptCleanup::~InterruptCleanup() {
     Forget();
-    for (int i = 0; i < kSignalCount; ++i)
-        if (installed[i]) sigaction(kSignals[i], &previous[i], nullptr);
+    ForEachSignal([](int signal) {
+        if (installed[signal]) sigaction(signal, &previous[signal], nullptr);
+    });
 }
 
 InterruptCleanup::Hold::Hold() {

@@ -20,7 +20,8 @@ namespace platform {
 // as the target's own name (4 to 12 bytes): the temporary path fits wherever
 // the target's does, and it can never be an output's name, which ends in
 // ".bmp". That file is removed on failure, by the destructor and on an
-// interrupt; only SIGKILL can leave it.
+// interrupt (see InterruptCleanup); only SIGKILL, or a fault of the program
+// itself such as SIGSEGV, can leave it.
 class OutputFile {
 public:
     OutputFile() = default;
