@@ -88,7 +88,8 @@ py::array_t<std::uint8_t> Whiten(const py::array& page, const py::object& thread
     const py::dtype type = page.dtype();
     if (type.kind() != 'u' || type.itemsize() != 1)
         throw py::type_error("whiten: a page is a numpy array of dtype uint8, not " +
-                             std::string(py::str(py::handle(type))) + " (convert it deliberately, e.g. with numpy.clip and astype)");
+                             std::string(py::str(py::handle(type))) +
+                             " (convert it deliberately, e.g. with numpy.clip and astype)");
     const int channels = Channels(page);
     CheckSides(page.shape(0), page.shape(1));
     const int threadCount = ThreadCount(threads);
