@@ -22,18 +22,23 @@ struct FileCloser {
 };
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads exactly `size` bytes. A file that ends early is broken (it changed since its
-// size was taken, or the size check missed); a failing device is a read error.
-void ReadExactly(std::FILE* file, void* into, std::size_t size, const std::string& readError) {
+constexpr const char* kShorterThanHeaders = "file is shorter than its headers";
+constexpr const char* kTruncated = "pixel data is truncated";
+
+// Reads exactly `size` bytes. A file that ends early is broken for `shortReason`
+// (it changed since its size was taken, or its size says more than it holds, as
+// files of /sys do); a failing device is a read error.
+void ReadExactly(std::FILE* file, void* into, std::size_t size, const std::string& readError,
+                 const char* shortReason = kTruncated) {
     errno = 0;
     if (size == 0 || std::fread(into, 1, size, file) == size) return;
     if (std::ferror(file)) throw platform::WithReason(readError, platform::LastCError());
-    throw BmpFileBroken("pixel data is truncated");
+    throw BmpFileBroken(shortReason);
 }
 
 void ReadHeaders(std::FILE* file, std::uint64_t fileSize, std::uint8_t* headers, const std::string& readError) {
-    if (fileSize < bmp::kHeadersSize) throw BmpFileBroken("file is shorter than its headers");
-    ReadExactly(file, headers, bmp::kHeadersSize, readError);
+    if (fileSize < bmp::kHeadersSize) throw BmpFileBroken(kShorterThanHeaders);
+    ReadExactly(file, headers, bmp::kHeadersSize, readError, kShorterThanHeaders);
 }
 
 void SkipTo(std::FILE* file, std::uint64_t offset, const std::string& readError) {

@@ -12,8 +12,9 @@ namespace platform {
 // and gives its size. The type and the size are taken from the open file
 // itself, and the open does not wait for a named pipe's writer, so a pipe,
 // device or folder is refused however the file is swapped between the steps.
-// On failure: nullptr, with `error` set to the system's error, EISDIR for a
-// folder, or left clear for a pipe or device (nothing failed, it is just no page).
+// A file under a write lease is opened once its holder gives the lease up, as
+// a plain open waits for it. On failure: nullptr, with `error` set to the
+// system's error, EISDIR for a folder, or NotARegularFile() for a pipe or device.
 std::FILE* OpenRegularFile(const std::string& path, std::uint64_t& size, std::error_code& error);
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #if defined(_WIN32)
 
 #include "platform/InputFile.h"
+#include "platform/SystemError.h"
 #include "platform/WindowsPath.h"
 
 #include "platform/WindowsApi.h"
@@ -38,8 +39,9 @@ std::FILE* OpenRegularFile(const std::string& path, std::uint64_t& size, std::er
     LARGE_INTEGER length{};
     if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &information) ||
         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !GetFileSizeEx(handle, &length)) {
-        if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            error = std::make_error_code(std::errc::is_a_directory);
+        error = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                    ? std::make_error_code(std::errc::is_a_directory)
+                    : NotARegularFile();
         CloseHandle(handle);
         return nullptr;
     }

@@ -3,8 +3,10 @@
 #if !defined(_WIN32)
 
 #include "platform/Path.h"
+#include "platform/SystemError.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace platform {
@@ -46,10 +48,28 @@ std::string PathJoin(const std::string& folder, const std::string& name) {
     return folder + kSeparator + name;
 }
 
+namespace {
+
+// True when the path or a folder above it is a symbolic link to nothing, which
+// no folder can be made under (the system says only "File exists").
+bool HasDanglingLink(const std::string& path) {
+    std::error_code ignored;
+    for (std::filesystem::path part(path); !part.empty(); part = part.parent_path()) {
+        if (std::filesystem::is_symlink(std::filesystem::symlink_status(part, ignored)) &&
+            !std::filesystem::exists(part, ignored))
+            return true;
+        if (part == part.parent_path()) break;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::error_code MakeFolders(const std::string& path) {
     std::error_code error;
     std::filesystem::create_directories(path, error);
     if (IsFolder(path)) return std::error_code();
+    if (HasDanglingLink(path)) return DanglingSymbolicLink();
     return error ? error : std::make_error_code(std::errc::not_a_directory);
 }
 

@@ -15,6 +15,11 @@ std::error_code LastCError();
 // errors read as the system phrases them, without the closing full stop.
 std::string ErrorReason(const std::error_code& error);
 
+// Failures the system has no error number for, found by this program's own
+// checks; ErrorReason gives their text as for the system's errors.
+std::error_code NotARegularFile();     // "Not a regular file": a pipe, a device
+std::error_code DanglingSymbolicLink(); // "Dangling symbolic link": a link to nothing
+
 // message + ": " + the reason, or the message alone when there is no error.
 std::string WithReason(const std::string& message, const std::error_code& error);
 

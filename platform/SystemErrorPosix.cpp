@@ -8,6 +8,8 @@
 namespace platform {
 
 std::string ErrorReason(const std::error_code& error) {
+    if (error.category() != std::generic_category() && error.category() != std::system_category())
+        return error.message();  // the program's own (NotARegularFile ...)
     return std::strerror(error.value());
 }
 

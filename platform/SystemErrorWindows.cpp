@@ -12,6 +12,7 @@ namespace platform {
 
 std::string ErrorReason(const std::error_code& error) {
     if (error.category() == std::generic_category()) return std::strerror(error.value());
+    if (error.category() != std::system_category()) return error.message();  // the program's own
     char text[512];
     const DWORD length =
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
