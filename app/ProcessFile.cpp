@@ -46,19 +46,25 @@ int ProcessFile(const std::string& path) {
 
     auto input = std::make_unique<CBmp24_<0>>();
     try {
-        if (!input->IsThisType(path)) {
+        // Checked again as it is read: the file may have been replaced since.
+        if (!input->IsThisType(path) || !input->LoadIfThisType(path)) {
             std::printf("File type is NOT Bmp24!\n");
             return kJobRefused;
         }
-        input->Load(path);
     } catch (const BmpFileBroken& broken) {
         std::printf("File is broken: %s\n", broken.what());
         return kJobRefused;
     }
 
+    // Where Result is the input's own folder (a link to ".") or the input a link
+    // to its output, the save would replace the scan itself: the run stops
+    // there, as for an output that cannot be written, before anything is written.
+    const std::string strOutputPath = platform::PathJoin(strTargetFolder, strTargetFileName);
+    if (platform::IsSameFile(path, strOutputPath))
+        throw std::string("ProcessFile : can't write " + strOutputPath + ": it is the input file " + path);
+
     // The input image becomes the output page in place.
     WhitenPage(*input);
-    const std::string strOutputPath = platform::PathJoin(strTargetFolder, strTargetFileName);
     input->Save(strOutputPath);
     return kJobDone;
 }

@@ -148,6 +148,17 @@ bool CBmp24_<N>::IsThisType(const std::string& path) {
 
 template <int N>
 CBmp24_<N>& CBmp24_<N>::Load(const std::string& path) {
+    LoadFile(path, false);
+    return *this;
+}
+
+template <int N>
+bool CBmp24_<N>::LoadIfThisType(const std::string& path) {
+    return LoadFile(path, true);
+}
+
+template <int N>
+bool CBmp24_<N>::LoadFile(const std::string& path, bool only24) {
     // Default headers and no pixel block until the file has been read in full.
     pixels.reset();
     width = 1;
@@ -162,6 +173,7 @@ CBmp24_<N>& CBmp24_<N>::Load(const std::string& path) {
     const std::string readError = "CBmp24_::Load : can't read " + path;
     std::uint8_t headers[bmp::kHeadersSize];
     ReadHeaders(file.get(), fileSize, headers, readError);
+    if (only24 && bmp::GetU16(headers + bmp::kFileHeaderSize + bmp::kBiBitCount) != 24) return false;
 
     const bmp::PixelLayout layout = bmp::CheckLayout(headers, fileSize);
     auto block = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(layout.pixelBytes));
@@ -206,7 +218,7 @@ CBmp24_<N>& CBmp24_<N>::Load(const std::string& path) {
     rowBytes = layout.rowBytes;
     height = layout.height;
     pixels = std::move(block);
-    return *this;
+    return true;
 }
 
 template <int N>

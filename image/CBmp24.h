@@ -48,6 +48,12 @@ public:
     // check), "CBmp24_::Load : can't read " + path on a read error.
     CBmp24_& Load(const std::string& path);
 
+    // Load for a file that IsThisType has accepted, checked again on the open
+    // that reads it: false, with the default headers and no pixels as Load
+    // leaves them before reading, when the file no longer gives 24 bits per
+    // pixel (it was replaced in between). Throws as Load does.
+    bool LoadIfThisType(const std::string& path);
+
     // Writes the 54 header bytes and the rows (padding written as 0) to a new file
     // beside `path`, then renames it over `path` (platform::OutputFile). On any
     // failure or interrupt nothing is left behind, an earlier file at `path` is
@@ -76,6 +82,7 @@ private:
         return static_cast<std::size_t>(y) * static_cast<std::size_t>(rowBytes);
     }
     void SetFreshHeaders();
+    bool LoadFile(const std::string& path, bool only24);
     void Reshape(std::int32_t newWidth, std::int32_t newHeight, bool clear);
 
     std::unique_ptr<std::uint8_t[]> fileHeader;
