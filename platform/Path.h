@@ -31,4 +31,8 @@ std::error_code MakeFolders(const std::string& path);
 // True exactly when the path names an existing folder (links followed).
 bool IsFolder(const std::string& path);
 
+// True when both paths name one existing file (links followed): the same
+// device and file number, whatever the names, links and folders between.
+bool IsSameFile(const std::string& first, const std::string& second);
+
 }  // namespace platform

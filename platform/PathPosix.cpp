@@ -78,6 +78,12 @@ bool IsFolder(const std::string& path) {
     return std::filesystem::is_directory(path, ignored);
 }
 
+bool IsSameFile(const std::string& first, const std::string& second) {
+    struct stat a {}, b {};
+    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
 }  // namespace platform
 
 #endif

@@ -83,6 +83,19 @@ DWORD MakeFoldersWide(const std::string& path) {
     return failure;
 }
 
+// The volume and file number of an existing file or folder, opened without
+// access rights so that no sharing mode stands in the way.
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& information) {
+    const std::wstring full = ExtendedPath(path);
+    if (full.empty()) return false;
+    const HANDLE handle = CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(handle, &information) != FALSE;
+    CloseHandle(handle);
+    return known;
+}
+
 }  // namespace
 
 std::wstring ExtendedPath(const std::string& path) {
@@ -152,6 +165,12 @@ bool IsFolder(const std::string& path) {
     if (path.empty()) return false;
     if (FitsAnsiCalls(path)) return PathIsDirectoryA(path.c_str()) != FALSE;
     return IsFolderWide(path);
+}
+
+bool IsSameFile(const std::string& first, const std::string& second) {
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    return FileIdentity(first, a) && FileIdentity(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
 }  // namespace platform
