@@ -18,7 +18,8 @@ tmsize_t Read(thandle_t handle, void* buffer, tmsize_t count) {
     if (count <= 0 || s.position >= s.size) return 0;
     const std::uint64_t n = std::min<std::uint64_t>(static_cast<std::uint64_t>(count), s.size - s.position);
     if (s.out != nullptr) {
-        std::memcpy(buffer, s.out->data() + s.position, n);
+        if (s.position < s.base) return 0;
+        std::memcpy(buffer, s.out->data() + (s.position - s.base), n);
     } else if (s.data != nullptr) {
         std::memcpy(buffer, s.data + s.position, n);
     } else {
@@ -39,10 +40,15 @@ tmsize_t Read(thandle_t handle, void* buffer, tmsize_t count) {
 
 tmsize_t Write(thandle_t handle, void* buffer, tmsize_t count) {
     TiffStream& s = StreamOf(handle);
-    if (s.out == nullptr || count < 0) return -1;
+    if (s.out == nullptr || count < 0 || s.position < s.base) return -1;
     const std::uint64_t end = s.position + static_cast<std::uint64_t>(count);
-    if (end > s.out->size()) s.out->resize(end);
-    std::memcpy(s.out->data() + s.position, buffer, static_cast<std::size_t>(count));
+    try {
+        if (end - s.base > s.out->size()) s.out->resize(end - s.base);
+    } catch (const std::bad_alloc&) {
+        s.outOfMemory = true;  // no exception may cross libtiff
+        return -1;
+    }
+    std::memcpy(s.out->data() + (s.position - s.base), buffer, static_cast<std::size_t>(count));
     s.position = end;
     s.size = std::max<std::uint64_t>(s.size, end);
     return count;

@@ -15,10 +15,12 @@ namespace formats {
 struct TiffStream {
     std::FILE* file = nullptr;               // read at offsets when set
     const std::uint8_t* data = nullptr;      // else read from memory
-    std::vector<std::uint8_t>* out = nullptr;  // else written here
+    std::vector<std::uint8_t>* out = nullptr;  // else written here, from file offset `base` on
+    std::uint64_t base = 0;                    // the bytes before it are final and gone
     std::uint64_t size = 0;
     std::uint64_t position = 0;
     std::string error;  // the first error libtiff reported since it was cleared
+    bool outOfMemory = false;  // the written buffer could not grow
 };
 
 // TIFFClientOpenExt over `stream` ("r" or "w"); null with stream.error set on

@@ -1,0 +1,49 @@
+#include "formats/PageEncoding.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "library/whiten.h"
+
+namespace formats {
+
+void CheckGrayImage(const GrayImage& page) {
+    if (page.bytes == nullptr) throw std::invalid_argument("a gray page without bytes");
+    if (page.width < 1 || page.height < 1 || page.width > whiten::kMaxSide || page.height > whiten::kMaxSide)
+        throw std::invalid_argument("a gray page's sides are 1 .. 1048576 pixels");
+    if (std::int64_t{page.width} * page.height > whiten::kMaxPixels)
+        throw std::invalid_argument("a gray page has at most 1073741823 pixels");
+    if (page.stride < page.width) throw std::invalid_argument("a gray page's stride is shorter than its rows");
+}
+
+OutputSink::OutputSink(std::string path) : path_(std::move(path)) {
+    if (const std::error_code error = file_.Create(path_)) Fail(error);
+}
+
+void OutputSink::Write(const void* data, std::size_t size) {
+    if (const std::error_code error = file_.Write(data, size)) Fail(error);
+}
+
+void OutputSink::Commit() {
+    if (const std::error_code error = file_.Commit()) Fail(error);
+}
+
+void OutputSink::Fail(const std::error_code& error) const {
+    throw std::system_error(error, "can't write " + path_);
+}
+
+}  // namespace formats
+
+std::unique_ptr<PageWriter> CreatePageWriter(const std::string& path, OutputFormat format,
+                                             const WriterOptions& options) {
+    switch (format) {
+        case OutputFormat::Png: return formats::CreatePngWriter(path);
+        case OutputFormat::Tiff: return formats::CreateTiffWriter(path);
+        case OutputFormat::Jpeg:
+            if (options.jpegQuality < 1 || options.jpegQuality > 100)
+                throw std::invalid_argument("JPEG quality is 1 .. 100");
+            return formats::CreateJpegWriter(path, options.jpegQuality);
+        case OutputFormat::Bmp: return formats::CreateBmpWriter(path);
+    }
+    throw std::invalid_argument("unknown output format");
+}
