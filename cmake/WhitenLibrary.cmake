@@ -6,8 +6,11 @@ target_compile_definitions(whiten_shared PRIVATE WHITEN_VERSION="${PROJECT_VERSI
 target_link_libraries(whiten_shared PRIVATE whiten_whiten whiten_image whiten_platform whiten_options)
 target_include_directories(whiten_shared INTERFACE
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/library> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-target_link_options(whiten_shared PRIVATE
-    -Wl,--version-script=${PROJECT_SOURCE_DIR}/library/libwhiten.map -Wl,--no-undefined)
+target_link_options(whiten_shared PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/library/libwhiten.map)
+if(NOT WHITEN_SANITIZE AND NOT WHITEN_FUZZ)
+    # Every symbol resolved at link time (the sanitizers' runtimes come with the program).
+    target_link_options(whiten_shared PRIVATE -Wl,--no-undefined)
+endif()
 set_target_properties(whiten_shared PROPERTIES
     OUTPUT_NAME whiten EXPORT_NAME whiten VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}
     LINK_DEPENDS ${PROJECT_SOURCE_DIR}/library/libwhiten.map)
