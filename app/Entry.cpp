@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "platform/StandardOutput.h"
+
 namespace {
 
 bool AsksForUsage(int argc, const char* const argv[]) {
@@ -17,6 +19,7 @@ int RunEntry(int argc, const char* const argv[], const EntryServices& services) 
         if (AsksForUsage(argc, argv)) {
             services.usageOut << services.usageText;
             services.usageOut.flush();
+            platform::NoteStandardOutputError();
             return 0;
         }
         for (int i = 1; i < argc; ++i) {

@@ -8,6 +8,7 @@
 #include "image/BmpFileBroken.h"
 #include "image/CBmp24.h"
 #include "platform/Path.h"
+#include "platform/StandardOutput.h"
 #include "platform/SystemError.h"
 #include "whiten/WhitenPage.h"
 
@@ -35,9 +36,11 @@ int ProcessFile(const std::string& path) {
     const std::string strTargetFolder = platform::PathJoin(strSourceFolder, "Result");
     const std::error_code folderError = platform::MakeFolders(strTargetFolder);
     std::printf("strTargetFolder = %s, strTargetFileName = %s\n", strTargetFolder.c_str(), strTargetFileName.c_str());
+    platform::NoteStandardOutputError();
     if (!platform::IsFolder(strTargetFolder)) {
         const std::string message = "TargetPath " + strTargetFolder + " is NOT exist";
         std::printf("%s\n", message.c_str());
+        platform::NoteStandardOutputError();
         // Standard output keeps its line as it always was; standard error says why.
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", platform::WithReason(message, folderError).c_str());
@@ -49,10 +52,12 @@ int ProcessFile(const std::string& path) {
         // Checked again as it is read: the file may have been replaced since.
         if (!input->IsThisType(path) || !input->LoadIfThisType(path)) {
             std::printf("File type is NOT Bmp24!\n");
+            platform::NoteStandardOutputError();
             return kJobRefused;
         }
     } catch (const BmpFileBroken& broken) {
         std::printf("File is broken: %s\n", broken.what());
+        platform::NoteStandardOutputError();
         return kJobRefused;
     }
 

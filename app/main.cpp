@@ -5,6 +5,8 @@
 #include "platform/Console.h"
 #include "platform/LargeBlock.h"
 #include "platform/Sleep.h"
+#include "platform/StandardOutput.h"
+#include "platform/SystemError.h"
 #if defined(_WIN32)
 #include "platform/WindowsPath.h"
 #endif
@@ -34,7 +36,14 @@ int main(int argc, char* argv[]) {
             std::cerr,
             platform::ConsoleExpectsUtf8() ? UsageTextUtf8() : UsageTextCp932(),
         };
-        return RunEntry(argc, argv, services);
+        int status = RunEntry(argc, argv, services);
+        // Lines that did not reach standard output (a full disk, /dev/full) make
+        // the run fail at its end, after its pauses, as for the standard tools.
+        if (const std::error_code error = platform::StandardOutputError()) {
+            std::cerr << platform::WithReason("whiten: write error", error) << '\n';
+            status = 1;
+        }
+        return status;
     } catch (...) {
         return ReportEscapedError(std::current_exception(), std::cerr);
     }
