@@ -1,7 +1,10 @@
+// The argument loop: the usage text, one job per argument, the closing pauses,
+// and the one line of an error that ends the run.
 #include "app/Entry.h"
 
 #include <new>
 
+#include "app/ProcessFile.h"
 #include "platform/StandardOutput.h"
 
 namespace {
@@ -24,7 +27,7 @@ int RunEntry(int argc, const char* const argv[], const EntryServices& services) 
         }
         for (int i = 1; i < argc; ++i) {
             const std::string path(argv[i]);
-            if (services.processFile(path) == 1) {
+            if (services.processFile(path) == kJobNoTargetFolder) {
                 services.sleep(kClosingPauseMs);
                 break;
             }

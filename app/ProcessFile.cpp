@@ -1,3 +1,5 @@
+// The per-file job: name check, Result folder, progress line, load, whitening
+// and save of one page, and the result code the argument loop acts on.
 #include "app/ProcessFile.h"
 
 #include <cstdio>

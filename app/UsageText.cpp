@@ -1,3 +1,4 @@
+// The usage text's bytes, in code page 932 and in UTF-8.
 #include "app/UsageText.h"
 
 namespace {

@@ -1,3 +1,5 @@
+// The standard writer (the platform's output file as it stands) and the switch
+// by which tests put their own in its place.
 #include "image/BmpFileWriter.h"
 
 namespace {

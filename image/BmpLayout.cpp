@@ -1,3 +1,4 @@
+// The check of bitmap headers against the file's size, and the pixel layout it gives.
 #include "image/BmpLayout.h"
 
 #include <cstdint>

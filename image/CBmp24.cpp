@@ -1,3 +1,5 @@
+// CBmp24_: reading, making and writing 24-bit bitmap files, every header field
+// checked against the file's real size before anything is allocated for it.
 #include "image/CBmp24.h"
 
 #include <cerrno>
@@ -120,14 +122,6 @@ void CBmp24_<N>::Reshape(std::int32_t newWidth, std::int32_t newHeight, bool cle
     rowBytes = static_cast<std::int32_t>(newRowBytes);
     height = newHeight;
     SetFreshHeaders();
-}
-
-template <int N>
-void CBmp24_<N>::Release() {
-    infoHeader.reset();
-    fileHeader.reset();
-    pixels.reset();
-    width = rowBytes = height = 0;
 }
 
 template <int N>

@@ -58,10 +58,10 @@ public:
     // beside `path`, then renames it over `path` (platform::OutputFile). On any
     // failure or interrupt nothing is left behind, an earlier file at `path` is
     // untouched, and the error "CBmp24_::Save : can't write " + path is thrown.
+    // Both resolution fields (biXPelsPerMeter, biYPelsPerMeter) are written as 0,
+    // "unknown", also for a loaded page whose file gave one: the tool's outputs
+    // never carry a resolution, so the same pixels always give the same file.
     void Save(const std::string& path);
-
-    // Drops all three blocks: the empty state.
-    void Release();
 
     std::int32_t Width() const { return width; }
     std::int32_t RowBytes() const { return rowBytes; }

@@ -38,9 +38,6 @@ public:
     // Writes out what is buffered, closes the file and renames it over the target.
     std::error_code Commit();
 
-    // The temporary file's path while it has one; empty for an unnamed file.
-    const std::string& TemporaryPath() const { return temporary_; }
-
 private:
     std::error_code Attach(int fd);
     std::error_code NameUnnamedFile();
