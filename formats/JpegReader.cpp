@@ -1,5 +1,6 @@
 // JPEG pages through libjpeg-turbo: gray, colour (any subsampling, baseline or
 // progressive) and CMYK, turned upright by their EXIF orientation.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -97,7 +98,20 @@ public:
         } else {
             cinfo.out_color_space = JCS_RGB;
         }
-        AllocatePage(page, cinfo.image_width, cinfo.image_height, channels, maxPixels_);
+        // Huffman coding spends at least one bit on every block, so on every MCU:
+        // a file shorter than that is cut off, however small its header says it is.
+        PageImage none;
+        const std::int64_t width = cinfo.image_width, height = cinfo.image_height;
+        if (width < 1 || height < 1 || width > whiten::kMaxSide || height > whiten::kMaxSide ||
+            width * height > maxPixels_)
+            AllocatePage(none, width, height, channels, maxPixels_);
+        const std::int64_t mcuWidth = 8 * std::max(cinfo.max_h_samp_factor, 1);
+        const std::int64_t mcuHeight = 8 * std::max(cinfo.max_v_samp_factor, 1);
+        const std::int64_t mcus = ((width + mcuWidth - 1) / mcuWidth) * ((height + mcuHeight - 1) / mcuHeight);
+        if (!cinfo.arith_code && static_cast<std::int64_t>(bytes_.size()) * 8 < mcus)
+            throw PageRefused("truncated JPEG file: too short for " + std::to_string(width) + " x " +
+                              std::to_string(height) + " pixels");
+        AllocatePage(page, width, height, channels, maxPixels_);
         ExifTags exif;
         for (jpeg_saved_marker_ptr marker = cinfo.marker_list; marker != nullptr; marker = marker->next) {
             if (marker->marker != JPEG_APP0 + 1) continue;

@@ -1,0 +1,319 @@
+// The readers: every kind of input page decodes to the reference decoder's
+// pixels and whitens to the classic tool's bytes for the bitmap of those
+// pixels; the rules for inputs that are not plain; orientation and resolution.
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "formats/PageReader.h"
+#include "library/whiten.h"
+#include "support/temp_dir.h"
+#include "tests/formats/format_files.h"
+#include "whiten/WhitenPage.h"
+
+namespace {
+
+using namespace formattest;
+
+// The classic tool's output for the 24-bit bitmap of `page` (a gray sample as three equal bytes).
+std::vector<std::uint8_t> ClassicWhiten(const PageImage& page) {
+    CBmp24_<0> bitmap;
+    bitmap.Create(page.width, page.height);
+    for (int y = 0; y < page.height; ++y) {
+        std::uint8_t* bgr = bitmap.Row(page.height - 1 - y);
+        const std::uint8_t* in = page.samples.data() + std::size_t(y) * page.width * page.channels;
+        for (int x = 0; x < page.width; ++x)
+            for (int c = 0; c < 3; ++c) bgr[3 * x + c] = in[x * page.channels + (page.channels == 1 ? 0 : c)];
+    }
+    WhitenPage(bitmap);
+    std::vector<std::uint8_t> gray(std::size_t(page.width) * page.height);
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x) gray[std::size_t(y) * page.width + x] = bitmap.Row(page.height - 1 - y)[3 * x];
+    return gray;
+}
+
+std::vector<std::uint8_t> LibraryWhiten(const PageImage& page) {
+    const whiten::Page in{page.samples.data(), page.width, page.height,
+                          std::ptrdiff_t(page.width) * page.channels, page.channels};
+    return whiten::Whiten(in).bytes;
+}
+
+std::vector<std::uint8_t> Rows16(const Picture& p, bool bigEndian) {
+    // v becomes v * 256 + a low byte that varies, so only the high byte is v.
+    std::vector<std::uint8_t> rows;
+    for (std::size_t i = 0; i < p.samples.size(); ++i) {
+        const std::uint16_t wide = static_cast<std::uint16_t>(p.samples[i] << 8 | ((i * 37) & 0xFF));
+        if (bigEndian) {
+            rows.push_back(static_cast<std::uint8_t>(wide >> 8));
+            rows.push_back(static_cast<std::uint8_t>(wide));
+        } else {
+            rows.resize(rows.size() + 2);
+            std::memcpy(&rows[rows.size() - 2], &wide, 2);
+        }
+    }
+    return rows;
+}
+
+std::uint8_t OnWhite(unsigned v, unsigned a) { return static_cast<std::uint8_t>((v * a + 255 * (255 - a) + 127) / 255); }
+
+// The crop with an alpha byte after each pixel, and what it looks like on white.
+struct WithAlpha {
+    std::vector<std::uint8_t> rgba;
+    Picture onWhite;
+};
+WithAlpha AddAlpha(const Picture& p) {
+    WithAlpha out{{}, p};
+    for (std::size_t i = 0; i < std::size_t(p.width) * p.height; ++i) {
+        const std::uint8_t a = static_cast<std::uint8_t>(i % 7 == 0 ? 0 : i % 5 == 0 ? 255 : (i * 13) & 0xFF);
+        for (int c = 0; c < 3; ++c) {
+            out.rgba.push_back(p.samples[3 * i + c]);
+            out.onWhite.samples[3 * i + c] = OnWhite(p.samples[3 * i + c], a);
+        }
+        out.rgba.push_back(a);
+    }
+    return out;
+}
+
+// A 6 x 7 x 6 colour cube and the crop drawn in it.
+struct Paletted {
+    std::vector<png_color> palette;
+    std::vector<std::uint8_t> indices;
+    Picture colours;
+};
+Paletted ToPalette(const Picture& p) {
+    Paletted out{{}, {}, p};
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 7; ++g)
+            for (int b = 0; b < 6; ++b)
+                out.palette.push_back({std::uint8_t(r * 51), std::uint8_t(g * 42), std::uint8_t(b * 51)});
+    for (std::size_t i = 0; i < std::size_t(p.width) * p.height; ++i) {
+        const int r = p.samples[3 * i] / 43, g = p.samples[3 * i + 1] / 37, b = p.samples[3 * i + 2] / 43;
+        const int index = (r * 7 + g) * 6 + b;
+        out.indices.push_back(static_cast<std::uint8_t>(index));
+        const png_color c = out.palette[index];
+        out.colours.samples[3 * i] = c.red;
+        out.colours.samples[3 * i + 1] = c.green;
+        out.colours.samples[3 * i + 2] = c.blue;
+    }
+    return out;
+}
+
+struct InputCase {
+    const char* name;
+    std::vector<std::uint8_t> file;
+    std::vector<Picture> expected;  // each page as the reference decodes it
+};
+
+std::vector<InputCase> InputTable() {
+    const Picture rgb = DemoCrop();
+    const Picture gray = Gray(rgb);
+    const Picture other = DemoCrop(100, 700, 160, 120);
+    std::vector<InputCase> table;
+    const auto jpeg = [&](const char* name, const Picture& p, const JpegOptions& o) {
+        std::vector<std::uint8_t> file = EncodeJpeg(p, o);
+        table.push_back({name, file, {DecodeJpeg(file)}});
+    };
+    jpeg("jpeg-baseline-420", rgb, {});
+    jpeg("jpeg-progressive", rgb, {.progressive = true});
+    jpeg("jpeg-gray", gray, {});
+    jpeg("jpeg-444", rgb, {.hSampling = 1, .vSampling = 1});
+
+    const auto png = [&](const char* name, const Picture& p, const std::vector<std::uint8_t>& rows, const PngOptions& o,
+                         const Picture& expected) {
+        table.push_back({name, EncodePng(p.width, p.height, rows, o), {expected}});
+    };
+    png("png-gray", gray, gray.samples, {.colorType = PNG_COLOR_TYPE_GRAY}, gray);
+    png("png-rgb", rgb, rgb.samples, {}, rgb);
+    const WithAlpha alpha = AddAlpha(rgb);
+    png("png-rgba", rgb, alpha.rgba, {.colorType = PNG_COLOR_TYPE_RGBA}, alpha.onWhite);
+    const Paletted paletted = ToPalette(rgb);
+    png("png-palette", rgb, paletted.indices, {.colorType = PNG_COLOR_TYPE_PALETTE, .palette = paletted.palette},
+        paletted.colours);
+    png("png-16-bit", rgb, Rows16(rgb, true), {.bitDepth = 16}, rgb);
+    png("png-16-bit-gray", gray, Rows16(gray, true), {.colorType = PNG_COLOR_TYPE_GRAY, .bitDepth = 16}, gray);
+    png("png-interlaced", rgb, rgb.samples, {.interlaced = true}, rgb);
+    png("png-interlaced-rgba", rgb, alpha.rgba, {.colorType = PNG_COLOR_TYPE_RGBA, .interlaced = true},
+        alpha.onWhite);
+
+    const auto tiff = [&](const char* name, const std::vector<TiffPage>& pages) {
+        std::vector<std::uint8_t> file = EncodeTiff(pages);
+        InputCase c{name, file, {}};
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            Picture reference = DecodeTiffRgba(file, static_cast<int>(i));
+            c.expected.push_back(pages[i].photometric == PHOTOMETRIC_MINISBLACK ? Gray(reference) : reference);
+        }
+        table.push_back(c);
+    };
+    tiff("tiff-uncompressed", {{.picture = rgb}});
+    tiff("tiff-lzw", {{.picture = rgb, .compression = COMPRESSION_LZW}});
+    tiff("tiff-deflate", {{.picture = rgb, .compression = COMPRESSION_ADOBE_DEFLATE}});
+    tiff("tiff-packbits", {{.picture = gray, .photometric = PHOTOMETRIC_MINISBLACK, .compression = COMPRESSION_PACKBITS}});
+    tiff("tiff-jpeg-ycbcr", {{.picture = rgb, .photometric = PHOTOMETRIC_YCBCR, .compression = COMPRESSION_JPEG}});
+    tiff("tiff-jpeg-gray", {{.picture = gray, .photometric = PHOTOMETRIC_MINISBLACK, .compression = COMPRESSION_JPEG}});
+    tiff("tiff-tiles", {{.picture = rgb, .compression = COMPRESSION_ADOBE_DEFLATE, .tileSide = 64}});
+    tiff("tiff-one-strip", {{.picture = rgb, .compression = COMPRESSION_LZW, .rowsPerStrip = 1 << 20}});
+    tiff("tiff-multi-page", {{.picture = rgb, .compression = COMPRESSION_LZW},
+                             {.picture = gray, .photometric = PHOTOMETRIC_MINISBLACK, .tileSide = 32},
+                             {.picture = other, .compression = COMPRESSION_JPEG, .rowsPerStrip = 16}});
+    tiff("tiff-palette", {{.picture = {rgb.width, rgb.height, 1, paletted.indices}, .photometric = PHOTOMETRIC_PALETTE,
+                           .colormap = [&] {
+                               std::vector<std::uint16_t> map(768, 0);
+                               for (std::size_t i = 0; i < paletted.palette.size(); ++i) {
+                                   map[i] = paletted.palette[i].red * 257;
+                                   map[256 + i] = paletted.palette[i].green * 257;
+                                   map[512 + i] = paletted.palette[i].blue * 257;
+                               }
+                               return map;
+                           }()}});
+    return table;
+}
+
+TEST(PageReaders, EveryInputKindWhitensAsTheClassicToolWhitensItsBitmap) {
+    testsupport::TempDir folder;
+    for (const InputCase& c : InputTable()) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder / c.name;
+        testsupport::WriteFile(path, std::string(c.file.begin(), c.file.end()));
+        const auto reader = OpenPageReader(path);
+        ASSERT_EQ(reader->PageCount(), static_cast<int>(c.expected.size()));
+        for (int i = 0; i < reader->PageCount(); ++i) {
+            PageImage page;
+            reader->Read(i, page);
+            const Picture& expected = c.expected[i];
+            ASSERT_EQ(page.width, expected.width);
+            ASSERT_EQ(page.height, expected.height);
+            ASSERT_EQ(page.channels, expected.channels);
+            EXPECT_TRUE(page.samples == expected.samples) << "page " << i << " decodes unlike the reference";
+            EXPECT_TRUE(LibraryWhiten(page) == ClassicWhiten(page)) << "page " << i;
+        }
+    }
+}
+
+TEST(PageReaders, TheClassicBitmapReadsTopRowFirstAndWhitensToTheToolsBytes) {
+    testsupport::TempDir folder;
+    const Picture rgb = DemoCrop();
+    CBmp24_<0> bitmap;
+    bitmap.Create(rgb.width, rgb.height);
+    for (int y = 0; y < rgb.height; ++y)
+        for (int x = 0; x < rgb.width; ++x)
+            for (int c = 0; c < 3; ++c) bitmap.Row(rgb.height - 1 - y)[3 * x + c] = rgb.Row(y)[3 * x + 2 - c];
+    bitmap.Save(folder / "page.bmp");
+
+    PageImage page;
+    OpenPageReader(folder / "page.bmp")->Read(0, page);
+    ASSERT_EQ(page.channels, 3);
+    Picture bgr = rgb;
+    for (std::size_t i = 0; i < bgr.samples.size(); i += 3) std::swap(bgr.samples[i], bgr.samples[i + 2]);
+    EXPECT_TRUE(page.samples == bgr.samples);
+
+    bitmap.Load(folder / "page.bmp");
+    WhitenPage(bitmap);
+    const std::vector<std::uint8_t> gray = LibraryWhiten(page);
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x)
+            ASSERT_EQ(gray[std::size_t(y) * page.width + x], bitmap.Row(page.height - 1 - y)[3 * x]) << x << ", " << y;
+}
+
+// Corners of a 16 x 8 picture of four flat quarters (top left 40, top right
+// 100, bottom left 160, bottom right 220) as each orientation shows them.
+TEST(PageReaders, OrientationTurnsThePageUpright) {
+    Picture quarters{16, 8, 1, std::vector<std::uint8_t>(128)};
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) quarters.Row(y)[x] = static_cast<std::uint8_t>(40 + 60 * (x >= 8) + 120 * (y >= 4));
+    struct Case {
+        int orientation, width, topLeft, topRight, bottomLeft;
+    } const table[] = {{1, 16, 40, 100, 160}, {2, 16, 100, 40, 220}, {3, 16, 220, 160, 100}, {4, 16, 160, 220, 40},
+                       {5, 8, 40, 160, 100},  {6, 8, 160, 40, 220},  {7, 8, 220, 100, 160}, {8, 8, 100, 220, 40}};
+    for (const Case& c : table) {
+        for (bool tiff : {false, true}) {
+            SCOPED_TRACE(std::string(tiff ? "TIFF" : "EXIF") + " orientation " + std::to_string(c.orientation));
+            const std::vector<std::uint8_t> file =
+                tiff ? EncodeTiff({{.picture = quarters, .photometric = PHOTOMETRIC_MINISBLACK, .orientation = c.orientation}})
+                     : EncodeJpeg(quarters, {.quality = 100, .app1 = Exif({{0x0112, 3, std::uint32_t(c.orientation)}},
+                                                                            c.orientation % 2 == 0)});
+            PageImage page;
+            OpenPageReaderFromMemory(file)->Read(0, page);
+            ASSERT_EQ(page.width, c.width);
+            const auto at = [&](int x, int y) { return int(page.samples[std::size_t(y) * page.width + x]); };
+            EXPECT_NEAR(at(0, 0), c.topLeft, 3);
+            EXPECT_NEAR(at(page.width - 1, 0), c.topRight, 3);
+            EXPECT_NEAR(at(0, page.height - 1), c.bottomLeft, 3);
+        }
+    }
+}
+
+TEST(PageReaders, ResolutionIsTheFilesInDotsAnInch) {
+    const Picture gray = Gray(DemoCrop(0, 0, 24, 16));
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> file;
+        double dpiX, dpiY;
+    } const table[] = {
+        {"jpeg-jfif-inch", EncodeJpeg(gray, {.densityUnit = 1, .xDensity = 300, .yDensity = 600}), 300, 600},
+        {"jpeg-jfif-cm", EncodeJpeg(gray, {.densityUnit = 2, .xDensity = 118, .yDensity = 118}), 299.72, 299.72},
+        {"jpeg-jfif-aspect-exif", EncodeJpeg(gray, {.app1 = Exif({{0x011A, 5, 400}, {0x011B, 5, 200}})}), 400, 200},
+        {"jpeg-exif-cm", EncodeJpeg(gray, {.app1 = Exif({{0x011A, 5, 100}, {0x011B, 5, 100}, {0x0128, 3, 3}}, true)}), 254,
+         254},
+        {"jpeg-none", EncodeJpeg(gray, {}), 0, 0},
+        {"png-phys", EncodePng(gray.width, gray.height, gray.samples, {.colorType = PNG_COLOR_TYPE_GRAY, .pixelsPerMetre = 11811}),
+         299.9994, 299.9994},
+        {"png-none", EncodePng(gray.width, gray.height, gray.samples, {.colorType = PNG_COLOR_TYPE_GRAY}), 0, 0},
+        {"tiff-inch", EncodeTiff({{.picture = gray, .photometric = PHOTOMETRIC_MINISBLACK, .dpi = 300}}), 300, 300},
+        {"tiff-cm", EncodeTiff({{.picture = gray, .photometric = PHOTOMETRIC_MINISBLACK, .dpi = 100, .unit = RESUNIT_CENTIMETER}}),
+         254, 254},
+        {"tiff-no-unit", EncodeTiff({{.picture = gray, .photometric = PHOTOMETRIC_MINISBLACK, .dpi = 5, .unit = RESUNIT_NONE}}), 0,
+         0},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        PageImage page;
+        OpenPageReaderFromMemory(c.file)->Read(0, page);
+        EXPECT_NEAR(page.dpiX, c.dpiX, 0.01);
+        EXPECT_NEAR(page.dpiY, c.dpiY, 0.01);
+    }
+}
+
+// CMYK and 16-bit TIFF pages, CMYK JPEG (Adobe's inverted samples), alpha in TIFF.
+TEST(PageReaders, InputsThatAreNotPlainFollowTheirStatedRules) {
+    const Picture rgb = DemoCrop(0, 0, 32, 16);
+    Picture cmyk{rgb.width, rgb.height, 4, {}};
+    Picture fromCmyk = rgb;
+    for (std::size_t i = 0; i < std::size_t(rgb.width) * rgb.height; ++i) {
+        const unsigned k = (i * 11) % 64;
+        for (int c = 0; c < 3; ++c) {
+            const unsigned ink = 255u - rgb.samples[3 * i + c];
+            cmyk.samples.push_back(static_cast<std::uint8_t>(ink));
+            fromCmyk.samples[3 * i + c] = static_cast<std::uint8_t>(((255 - ink) * (255 - k) + 127) / 255);
+        }
+        cmyk.samples.push_back(static_cast<std::uint8_t>(k));
+    }
+    Picture adobe = cmyk;
+    for (std::uint8_t& v : adobe.samples) v = static_cast<std::uint8_t>(255 - v);
+    const Picture wide{rgb.width, rgb.height, 3, Rows16(rgb, false)};
+    Picture rgba{rgb.width, rgb.height, 4, AddAlpha(rgb).rgba};
+
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> file;
+        Picture expected;
+        int tolerance;
+    } const table[] = {
+        {"tiff-cmyk", EncodeTiff({{.picture = cmyk, .photometric = PHOTOMETRIC_SEPARATED}}), fromCmyk, 0},
+        {"tiff-16-bit", EncodeTiff({{.picture = wide, .bits = 16}}), rgb, 0},
+        {"tiff-alpha", EncodeTiff({{.picture = rgba, .extraSamples = 1}}), AddAlpha(rgb).onWhite, 0},
+        {"jpeg-adobe-cmyk", EncodeJpeg(adobe, {.quality = 100, .cmyk = true}), fromCmyk, 6},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        PageImage page;
+        OpenPageReaderFromMemory(c.file)->Read(0, page);
+        ASSERT_EQ(page.channels, 3);
+        ASSERT_EQ(page.samples.size(), c.expected.samples.size());
+        int worst = 0;
+        for (std::size_t i = 0; i < page.samples.size(); ++i)
+            worst = std::max(worst, std::abs(int(page.samples[i]) - int(c.expected.samples[i])));
+        EXPECT_LE(worst, c.tolerance);
+    }
+}
+
+}  // namespace
