@@ -1,0 +1,178 @@
+// The writers: each format decodes back to the page with its resolution;
+// TIFF holds many pages; the bitmap is the classic tool's file byte for byte;
+// a failing or abandoned write leaves nothing.
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include "formats/PageReader.h"
+#include "formats/PageWriter.h"
+#include "library/whiten.h"
+#include "support/temp_dir.h"
+#include "tests/formats/format_files.h"
+#include "whiten/WhitenPage.h"
+
+namespace {
+
+using namespace formattest;
+
+// A gray page held with `padding` bytes after each row.
+struct HeldPage {
+    std::vector<std::uint8_t> bytes;
+    GrayImage image;
+};
+HeldPage Held(const Picture& gray, int padding, double dpi) {
+    HeldPage held;
+    const std::ptrdiff_t stride = gray.width + padding;
+    held.bytes.assign(stride * gray.height, 0xEE);
+    for (int y = 0; y < gray.height; ++y) std::memcpy(&held.bytes[y * stride], gray.Row(y), gray.width);
+    held.image = {held.bytes.data(), gray.width, gray.height, stride, dpi, dpi};
+    return held;
+}
+
+void Write(const std::string& path, OutputFormat format, const std::vector<GrayImage>& pages, int quality = 90) {
+    const auto writer = CreatePageWriter(path, format, {quality});
+    for (const GrayImage& page : pages) writer->Add(page);
+    writer->Commit();
+}
+
+int LargestDifference(const std::vector<std::uint8_t>& a, const Picture& b) {
+    int worst = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(int(a[i]) - int(b.samples[i])));
+    return worst;
+}
+
+TEST(PageWriters, EachFormatDecodesBackWithItsResolution) {
+    testsupport::TempDir folder;
+    const Picture gray = Gray(DemoCrop());
+    const HeldPage held = Held(gray, 5, 300);
+    struct Case {
+        const char* name;
+        OutputFormat format;
+        int quality;
+        int tolerance;
+        double dpi;  // as read back; the classic bitmap states none
+    } const table[] = {{"page.png", OutputFormat::Png, 90, 0, 299.9994}, {"page.tif", OutputFormat::Tiff, 90, 0, 300},
+                       {"page.jpg", OutputFormat::Jpeg, 100, 2, 300},    {"page-q50.jpg", OutputFormat::Jpeg, 50, 64, 300},
+                       {"page.bmp", OutputFormat::Bmp, 90, 0, 0}};
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        Write(folder / c.name, c.format, {held.image}, c.quality);
+        const auto reader = OpenPageReader(folder / c.name);
+        ASSERT_EQ(reader->PageCount(), 1);
+        PageImage page;
+        reader->Read(0, page);
+        ASSERT_EQ(page.width, gray.width);
+        ASSERT_EQ(page.height, gray.height);
+        std::vector<std::uint8_t> levels(page.samples.begin(), page.samples.end());
+        if (page.channels == 3) {
+            for (std::size_t i = 0; i < gray.samples.size(); ++i) levels[i] = page.samples[3 * i];
+            levels.resize(gray.samples.size());
+        }
+        EXPECT_LE(LargestDifference(levels, gray), c.tolerance);
+        EXPECT_NEAR(page.dpiX, c.dpi, 0.001);
+        EXPECT_NEAR(page.dpiY, c.dpi, 0.001);
+    }
+    EXPECT_LT(3 * std::filesystem::file_size(folder / "page-q50.jpg"), std::filesystem::file_size(folder / "page.jpg"))
+        << "the quality is the writer's";
+}
+
+TEST(PageWriters, ATiffFileHoldsEveryPageInOrder) {
+    testsupport::TempDir folder;
+    const Picture pages[] = {Gray(DemoCrop()), Gray(DemoCrop(10, 20, 300, 90)), Gray(DemoCrop(500, 900, 7, 300))};
+    std::vector<HeldPage> held;
+    for (int i = 0; i < 3; ++i) held.push_back(Held(pages[i], i, 100.0 * (i + 1)));
+    Write(folder / "book.tif", OutputFormat::Tiff, {held[0].image, held[1].image, held[2].image});
+    const auto reader = OpenPageReader(folder / "book.tif");
+    ASSERT_EQ(reader->PageCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        PageImage page;
+        reader->Read(i, page);
+        ASSERT_EQ(page.width, pages[i].width);
+        EXPECT_TRUE(page.samples == pages[i].samples);
+        EXPECT_EQ(page.dpiX, 100.0 * (i + 1));
+    }
+}
+
+TEST(PageWriters, TheBitmapIsTheClassicToolsOutputByteForByte) {
+    testsupport::TempDir folder;
+    const Picture rgb = DemoCrop();
+    CBmp24_<0> bitmap;
+    bitmap.Create(rgb.width, rgb.height);
+    for (int y = 0; y < rgb.height; ++y) std::memcpy(bitmap.Row(rgb.height - 1 - y), rgb.Row(y), 3 * rgb.width);
+    bitmap.Save(folder / "in.bmp");
+    WhitenPage(bitmap);
+    bitmap.Save(folder / "classic.bmp");
+
+    PageImage page;
+    OpenPageReader(folder / "in.bmp")->Read(0, page);
+    const whiten::GrayPage gray =
+        whiten::Whiten({page.samples.data(), page.width, page.height, std::ptrdiff_t(page.width) * 3, 3});
+    Write(folder / "pages.bmp", OutputFormat::Bmp, {{gray.bytes.data(), gray.width, gray.height, gray.width, 300, 300}});
+    EXPECT_TRUE(testsupport::ReadFile(folder / "pages.bmp") == testsupport::ReadFile(folder / "classic.bmp"));
+}
+
+// Writes that fail leave the folder as it was: the file cannot be created,
+// the file size limit stops it half-way (EFBIG), the writer is dropped unfinished.
+TEST(PageWriters, AFailedOrAbandonedWriteLeavesNothing) {
+    Picture noise{640, 480, 1, std::vector<std::uint8_t>(640 * 480)};
+    std::mt19937 random(7);
+    for (std::uint8_t& v : noise.samples) v = static_cast<std::uint8_t>(random());
+    const HeldPage held = Held(noise, 0, 300);
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (OutputFormat format : {OutputFormat::Png, OutputFormat::Tiff, OutputFormat::Jpeg, OutputFormat::Bmp}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        testsupport::TempDir folder;
+        try {
+            Write(folder / "missing/page", format, {held.image});
+            ADD_FAILURE() << "written into a missing folder";
+        } catch (const std::system_error& error) {
+            EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory) << error.what();
+        }
+
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 16 << 10;
+        setrlimit(RLIMIT_FSIZE, &small);
+        std::string reason;
+        try {
+            Write(folder / "page", format, {held.image});
+        } catch (const std::system_error& error) {
+            reason = error.what();
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_NE(reason.find("can't write " + folder / "page" + ": File too large"), std::string::npos) << reason;
+
+        CreatePageWriter(folder / "dropped", format)->Add(held.image);
+        EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+    }
+    std::signal(SIGXFSZ, SIG_DFL);
+}
+
+TEST(PageWriters, MisuseIsRefused) {
+    testsupport::TempDir folder;
+    const Picture gray = Gray(DemoCrop(0, 0, 8, 8));
+    const HeldPage held = Held(gray, 0, 0);
+    EXPECT_THROW(CreatePageWriter(folder / "q.jpg", OutputFormat::Jpeg, {0}), std::invalid_argument);
+    EXPECT_THROW(CreatePageWriter(folder / "q.jpg", OutputFormat::Jpeg, {101}), std::invalid_argument);
+    for (OutputFormat format : {OutputFormat::Png, OutputFormat::Jpeg, OutputFormat::Bmp}) {
+        const auto writer = CreatePageWriter(folder / "two", format);
+        writer->Add(held.image);
+        EXPECT_THROW(writer->Add(held.image), std::logic_error);
+    }
+    GrayImage shortStride = held.image;
+    shortStride.stride = 7;
+    EXPECT_THROW(CreatePageWriter(folder / "s.png", OutputFormat::Png)->Add(shortStride), std::invalid_argument);
+    std::vector<std::uint8_t> wide(70000, 128);
+    EXPECT_THROW(CreatePageWriter(folder / "w.jpg", OutputFormat::Jpeg)->Add({wide.data(), 70000, 1, 70000}),
+                 PageRefused);
+}
+
+}  // namespace
