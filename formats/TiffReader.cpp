@@ -133,6 +133,9 @@ private:
         if (!TIFFGetField(tiff_, TIFFTAG_PHOTOMETRIC, &photometric))
             photometric = l.samplesPerPixel >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
         if (bits == 1) throw PageRefused("1-bit page: nothing to whiten");
+        // Colours and an alpha sample, or a few more extra samples; never thousands.
+        if (l.samplesPerPixel < 1 || l.samplesPerPixel > 8)
+            throw PageRefused(std::to_string(l.samplesPerPixel) + " samples a pixel: at most 8 are read");
         if (bits != 8 && bits != 16)
             throw PageRefused(std::to_string(bits) + "-bit samples: only 8- and 16-bit pages are read");
         if (Field<std::uint16_t>(TIFFTAG_SAMPLEFORMAT) != SAMPLEFORMAT_UINT)
@@ -239,8 +242,9 @@ private:
         const auto tileHeight = Field<std::uint32_t>(TIFFTAG_TILELENGTH);
         const std::uint64_t tileBytes = static_cast<std::uint64_t>(TIFFTileSize64(tiff_));
         const std::uint64_t tileRowBytes = static_cast<std::uint64_t>(TIFFTileRowSize64(tiff_));
-        // A tile may overhang the page, but not hold many times its pixels.
-        const std::uint64_t most = std::max<std::uint64_t>(4 * std::uint64_t(page.width) * page.height, 1 << 20);
+        // A tile may overhang the page, but not hold many times its pixels
+        // (or, for a small page, more than a 512 x 512 tile).
+        const std::uint64_t most = std::max<std::uint64_t>(2 * std::uint64_t(page.width) * page.height, 1 << 18);
         if (tileWidth == 0 || tileHeight == 0 || std::uint64_t{tileWidth} * tileHeight > most ||
             tileBytes != tileRowBytes * tileHeight)
             Refuse();
