@@ -19,10 +19,14 @@
 
 #include <atomic>
 #include <climits>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <poll.h>
+#include <sys/fanotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -128,9 +132,19 @@ std::vector<Hostile> HostileFiles() {
         Unopenable("dangling symbolic link",
                    [](const std::string& path) { fs::create_symlink(path + ".gone", path); },
                    ": No such file or directory"),
-        Unopenable("named pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, ""),
-        Unopenable("link to a device", [](const std::string& path) { fs::create_symlink("/dev/zero", path); }, ""),
+        Unopenable("named pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); },
+                   ": Not a regular file"),
+        Unopenable("link to a device", [](const std::string& path) { fs::create_symlink("/dev/zero", path); },
+                   ": Not a regular file"),
     };
+    // A file of /sys gives its size as 4096 and holds a few bytes.
+    const std::string sysfs = "/sys/devices/system/cpu/online";
+    std::error_code missing;
+    if (fs::file_size(sysfs, missing) >= 54 && ReadFile(sysfs).size() < 54) {
+        files.push_back({"sysfs file shorter than its size says", [sysfs](const std::string& path) {
+                             fs::create_symlink(sysfs, path);
+                         }, 2, kShort, "", ""});
+    }
     const std::string page = Page(3, 2);
     for (std::size_t n = 1; n < 54; ++n) files.push_back(Refused(std::to_string(n) + " bytes", page.substr(0, n), kShort));
     return files;
@@ -188,7 +202,7 @@ TEST(HostileFiles, APageSwappedForANamedPipeIsRefusedWithoutWaiting) {
         try {
             EXPECT_TRUE(image.IsThisType(path));
         } catch (const std::string& message) {
-            EXPECT_EQ(message, "CBmp24_::IsThisType : can't open " + path);
+            EXPECT_EQ(message, "CBmp24_::IsThisType : can't open " + path + ": Not a regular file");
         } catch (const BmpFileBroken& broken) {
             ADD_FAILURE() << "a pipe was read as a page: " << broken.what();
         }
@@ -281,6 +295,145 @@ TEST(HostileFiles, TheBinaryGoesOnPastRefusalsAndStopsAtAnUnopenableFile) {
     EXPECT_EQ(run.err, "CBmp24_::IsThisType : can't open dangling.bmp: No such file or directory\n");
     EXPECT_EQ(ReadFile(dir / "Result/good.bmp"), testbmp::WhitenedReference(Page(4, 3)));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Result"), fs::directory_iterator()), 1);
+}
+
+// Holds every open of one file until `before(n)` has run for the n-th open (0
+// the first), through fanotify's permission events.
+class OpenGate {
+public:
+    OpenGate(const std::string& path, std::function<void(int)> before) : before_(std::move(before)) {
+        gate_ = fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDONLY);
+        if (gate_ >= 0 && fanotify_mark(gate_, FAN_MARK_ADD, FAN_OPEN_PERM, AT_FDCWD, path.c_str()) != 0) {
+            close(gate_);
+            gate_ = -1;
+        }
+        if (gate_ < 0 || pipe(stop_) != 0) return;
+        server_ = std::thread([this] { Serve(); });
+    }
+    ~OpenGate() {
+        if (!server_.joinable()) return;
+        const char stop = 0;
+        EXPECT_EQ(write(stop_[1], &stop, 1), 1);
+        server_.join();
+        close(stop_[0]);
+        close(stop_[1]);
+        close(gate_);
+    }
+    bool Works() const { return server_.joinable(); }
+
+private:
+    void Serve() {
+        alignas(fanotify_event_metadata) char buffer[4096];
+        for (int opens = 0;;) {
+            pollfd fds[2] = {{gate_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+            if (poll(fds, 2, -1) < 0 || fds[1].revents != 0) return;
+            ssize_t length = read(gate_, buffer, sizeof buffer);
+            for (auto* event = reinterpret_cast<fanotify_event_metadata*>(buffer); FAN_EVENT_OK(event, length);
+                 event = FAN_EVENT_NEXT(event, length)) {
+                before_(opens++);
+                const fanotify_response allow{event->fd, FAN_ALLOW};
+                EXPECT_EQ(write(gate_, &allow, sizeof allow), static_cast<ssize_t>(sizeof allow));
+                close(event->fd);
+            }
+        }
+    }
+
+    std::function<void(int)> before_;
+    int gate_ = -1;
+    int stop_[2] = {-1, -1};
+    std::thread server_;
+};
+
+// The file is opened twice, by IsThisType and by Load; here it is rewritten in
+// place (the same file, as cp does) just before the second open. The job takes
+// it as it now is, as if it had been checked so from the start.
+TEST(HostileFiles, AFileRewrittenBetweenTheCheckAndTheLoadIsTakenAsItNowIs) {
+    struct Case { const char* name; std::string bytes; int result; std::string line; std::string output; };
+    const Case cases[] = {
+        {"an 8-bit page", Page(3, 2, 8), 2, kNot24, ""},
+        {"a 32-bit page", Page(3, 2, 32), 2, kNot24, ""},
+        {"a 24-bit page cut short", Headers(3, 2, 24), 2, kTruncated, ""},
+        {"another 24-bit page", Page(5, 4), 0, "", testbmp::WhitenedReference(Page(5, 4))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "in.bmp";
+        WriteFile(path, Page(4, 3));
+        const int writer = open(path.c_str(), O_WRONLY);
+        ASSERT_GE(writer, 0);
+        {
+            OpenGate gate(path, [&](int open) {
+                if (open != 1) return;
+                ASSERT_EQ(ftruncate(writer, 0), 0);
+                ASSERT_EQ(pwrite(writer, c.bytes.data(), c.bytes.size(), 0), static_cast<ssize_t>(c.bytes.size()));
+            });
+            if (!gate.Works()) {
+                close(writer);
+                GTEST_SKIP() << "fanotify's permission events need CAP_SYS_ADMIN and a kernel that has them";
+            }
+            const auto run = testjob::Process(path);
+            EXPECT_EQ(run.result, c.result);
+            EXPECT_EQ(run.printed, Progress(dir / "Result", "in.bmp") + c.line);
+        }
+        close(writer);
+        if (c.result == 0) {
+            EXPECT_EQ(ReadFile(dir / "Result/in.bmp"), c.output);
+        } else {
+            EXPECT_TRUE(fs::is_empty(dir / "Result"));
+        }
+    }
+}
+
+// A page under a write lease (as Samba's oplocks and the NFS server's
+// delegations take them) held by a helper process, which gives it up `holdMs`
+// after the lease break reaches it: the job waits as any reader does and
+// whitens the page.
+TEST(HostileFiles, APageUnderAWriteLeaseIsReadOnceTheLeaseIsGivenUp) {
+    struct Case { const char* name; int holdMs; };
+    const Case cases[] = {{"lease given up at once", 0}, {"lease kept 300 ms after the break", 300}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "in.bmp";
+        WriteFile(path, Page(4, 3));
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t holder = fork();
+        if (holder == 0) {
+            // Only async-signal-safe calls here: the test process has threads.
+            struct sigaction note {};
+            note.sa_handler = [](int) {};
+            sigaction(SIGIO, &note, nullptr);
+            sigset_t io, others;
+            sigemptyset(&io);
+            sigaddset(&io, SIGIO);
+            sigprocmask(SIG_BLOCK, &io, &others);
+            const int fd = open(path.c_str(), O_RDWR);
+            const char taken = fd >= 0 && fcntl(fd, F_SETLEASE, F_WRLCK) == 0 ? 'y' : 'n';
+            if (write(ready[1], &taken, 1) != 1 || taken != 'y') _exit(1);
+            sigdelset(&others, SIGIO);
+            sigsuspend(&others);  // the lease break's SIGIO
+            usleep(static_cast<useconds_t>(c.holdMs) * 1000);
+            fcntl(fd, F_SETLEASE, F_UNLCK);
+            _exit(0);
+        }
+        close(ready[1]);
+        char taken = 'n';
+        EXPECT_EQ(read(ready[0], &taken, 1), 1);
+        close(ready[0]);
+        if (taken != 'y') {
+            waitpid(holder, nullptr, 0);
+            GTEST_SKIP() << "no write leases here (the file system, or neither ownership nor CAP_LEASE)";
+        }
+        const auto run = testjob::Process(path);
+        EXPECT_EQ(run.result, 0);
+        EXPECT_EQ(run.printed, Progress(dir / "Result", "in.bmp"));
+        EXPECT_EQ(ReadFile(dir / "Result/in.bmp"), testbmp::WhitenedReference(Page(4, 3)));
+        int status = -1;
+        waitpid(holder, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
 }
 
 }  // namespace

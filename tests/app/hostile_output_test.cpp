@@ -14,6 +14,7 @@
 #include "app/test_bmp_files.h"
 #include "image/BmpFileWriter.h"
 #include "image/CBmp24.h"
+#include "support/fuse_mount.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -116,13 +117,17 @@ std::vector<std::string> Entries(const std::string& folder) {
 
 using Names = std::vector<std::string>;
 
-// In a child process: runs the loop on `input` with files limited to `bytes`, a
-// refused write failing instead of raising SIGXFSZ; exits with the loop's status.
-[[noreturn]] void RunWithFileSizeLimit(const std::string& input, rlim_t bytes) {
+// In a child process: runs the loop on `input` with files limited to `bytes`,
+// SIGXFSZ ignored or at its default action (which would end the process at the
+// refused write), the temporary file named from the start when `named`; exits
+// with the loop's status.
+[[noreturn]] void RunWithFileSizeLimit(const std::string& input, rlim_t bytes, bool ignoreSignal, bool named) {
     std::freopen("/dev/null", "w", stdout);
-    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGXFSZ, ignoreSignal ? SIG_IGN : SIG_DFL);
     const rlimit limit{bytes, bytes};
     setrlimit(RLIMIT_FSIZE, &limit);
+    FaultyWriter writer("/", {Step::None, 0, 0, 0, named});
+    ScopedBmpFileWriter scoped(writer);
     std::vector<int> pauses;
     std::exit(RunJobs({input}, std::cerr, pauses));
 }
@@ -132,6 +137,8 @@ using Names = std::vector<std::string>;
 [[noreturn]] void RunSignalledAt(const std::string& input, FaultyWriter::Fault fault) {
     std::freopen("/dev/null", "w", stdout);
     std::signal(fault.signal, SIG_DFL);
+    const rlimit noCore{0, 0};  // SIGQUIT and SIGABRT would dump one
+    setrlimit(RLIMIT_CORE, &noCore);
     FaultyWriter writer("/p.bmp", fault);
     ScopedBmpFileWriter scoped(writer);
     ProcessFile(input);
@@ -174,14 +181,15 @@ TEST(HostileOutput, AFailingSaveEndsTheRunWithStatusOneAndKeepsTheEarlierOutput)
 // Anything but a folder under the name Result stops the run: result 1, its line,
 // the stop's pause and the closing one, status 0; nothing there is touched.
 TEST(HostileOutput, ResultThatIsNoFolderStopsTheRun) {
-    struct Case { const char* name; void (*make)(const std::string& result); };
+    struct Case { const char* name; void (*make)(const std::string& result); const char* reason; };
     const Case cases[] = {
-        {"plain file", [](const std::string& result) { WriteFile(result, kEarlier); }},
-        {"dangling link", [](const std::string& result) { fs::create_symlink("gone", result); }},
+        {"plain file", [](const std::string& result) { WriteFile(result, kEarlier); }, "Not a directory"},
+        {"dangling link", [](const std::string& result) { fs::create_symlink("gone", result); },
+         "Dangling symbolic link"},
         {"link to a file", [](const std::string& result) {
              WriteFile(result + ".txt", kEarlier);
              fs::create_symlink("Result.txt", result);
-         }},
+         }, "Not a directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -189,7 +197,10 @@ TEST(HostileOutput, ResultThatIsNoFolderStopsTheRun) {
         fs::create_directory(dir / "pages");
         for (const char* name : {"a.bmp", "pages/b.bmp", "c.bmp"}) WriteFile(dir / name, testbmp::Page(3, 2));
         c.make(dir / "pages/Result");
+        testing::internal::CaptureStderr();
         const LoopRun run = RunCaptured({dir / "a.bmp", dir / "pages/b.bmp", dir / "c.bmp"});
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "TargetPath " + (dir / "pages/Result") + " is NOT exist: " + c.reason + "\n");
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.errors, "");
         EXPECT_EQ(run.pauses, (std::vector<int>{5000, 5000}));
@@ -205,17 +216,28 @@ TEST(HostileOutput, ResultThatIsNoFolderStopsTheRun) {
 
 // A file system that refuses to grow a file (here: the process's file size limit,
 // as a full disk would) makes the real writer fail part way; the run ends with
-// status 1 and the earlier output survives.
+// status 1 and the earlier output survives. The limit's SIGXFSZ, ignored or
+// not, never ends the process instead.
 TEST(HostileOutput, AFileSizeLimitMidWayThroughTheSaveLeavesNothingBehind) {
-    TempDir dir;
-    WriteFile(dir / "big.bmp", testbmp::Page(40, 30));  // a 3654-byte output
-    fs::create_directory(dir / "Result");
-    WriteFile(dir / "Result/big.bmp", kEarlier);
-    const std::string input = dir / "big.bmp";
-    EXPECT_EXIT(RunWithFileSizeLimit(input, 1000), testing::ExitedWithCode(1),
-                "CBmp24_::Save : can't write .*/Result/big.bmp: File too large\n");
-    EXPECT_EQ(Entries(dir / "Result"), (Names{"big.bmp"}));
-    EXPECT_EQ(ReadFile(dir / "Result/big.bmp"), kEarlier);
+    struct Case { const char* name; bool ignoreSignal; bool named; };
+    const Case cases[] = {
+        {"SIGXFSZ ignored", true, false},
+        {"SIGXFSZ at its default action", false, false},
+        {"named file, SIGXFSZ ignored", true, true},
+        {"named file, SIGXFSZ at its default action", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteFile(dir / "big.bmp", testbmp::Page(40, 30));  // a 3654-byte output
+        fs::create_directory(dir / "Result");
+        WriteFile(dir / "Result/big.bmp", kEarlier);
+        const std::string input = dir / "big.bmp";
+        EXPECT_EXIT(RunWithFileSizeLimit(input, 1000, c.ignoreSignal, c.named), testing::ExitedWithCode(1),
+                    "CBmp24_::Save : can't write .*/Result/big.bmp: File too large\n");
+        EXPECT_EQ(Entries(dir / "Result"), (Names{"big.bmp"}));
+        EXPECT_EQ(ReadFile(dir / "Result/big.bmp"), kEarlier);
+    }
 }
 
 // Several processes saving into one Result folder at once, each its own
@@ -264,10 +286,11 @@ TEST(HostileOutput, ConcurrentSavesIntoOneFolderLeaveOnlyCompleteOutputs) {
     }
 }
 
-// A save ended by SIGINT, SIGTERM or SIGHUP removes its file and the process
-// ends by that signal; SIGKILL leaves nothing either, except a named temporary
-// file where the file system has no unnamed files. Never a partial file under
-// the output name; the next run writes the output as usual.
+// A save ended by a signal whose default action ends the process (SIGINT,
+// SIGTERM, SIGHUP, SIGQUIT, SIGUSR1 and the others) removes its file and the
+// process ends by that signal; SIGKILL leaves nothing either, except a named
+// temporary file where the file system has no unnamed files. Never a partial
+// file under the output name; the next run writes the output as usual.
 TEST(HostileOutput, ASaveEndedByASignalLeavesNoPartialOutput) {
     struct Case { const char* name; FaultyWriter::Fault fault; bool earlier; };
     const std::size_t halfWay = 54 + 120 * 10 + 5;
@@ -283,6 +306,18 @@ TEST(HostileOutput, ASaveEndedByASignalLeavesNoPartialOutput) {
         {"named file, SIGTERM before the commit", {Step::Commit, 0, 0, SIGTERM, true}, false},
         {"named file, SIGHUP after the headers", {Step::Write, 54, 0, SIGHUP, true}, true},
         {"named file, SIGKILL half way through the rows", {Step::Write, halfWay, 0, SIGKILL, true}, true},
+        {"named file, SIGQUIT half way through the rows", {Step::Write, halfWay, 0, SIGQUIT, true}, true},
+        {"named file, SIGUSR1 after the headers", {Step::Write, 54, 0, SIGUSR1, true}, false},
+        {"named file, SIGUSR2 before the commit", {Step::Commit, 0, 0, SIGUSR2, true}, true},
+        {"named file, SIGALRM half way through the rows", {Step::Write, halfWay, 0, SIGALRM, true}, true},
+        {"named file, SIGVTALRM after the headers", {Step::Write, 54, 0, SIGVTALRM, true}, true},
+        {"named file, SIGPROF before the commit", {Step::Commit, 0, 0, SIGPROF, true}, false},
+        {"named file, SIGXCPU half way through the rows", {Step::Write, halfWay, 0, SIGXCPU, true}, true},
+        {"named file, SIGXFSZ sent to the process", {Step::Write, halfWay, 0, SIGXFSZ, true}, true},
+        {"named file, SIGPIPE before the commit", {Step::Commit, 0, 0, SIGPIPE, true}, true},
+        {"named file, SIGABRT half way through the rows", {Step::Write, halfWay, 0, SIGABRT, true}, true},
+        {"named file, a real-time signal after the headers", {Step::Write, 54, 0, SIGRTMIN + 2, true}, true},
+        {"SIGUSR1 half way through the rows", {Step::Write, halfWay, 0, SIGUSR1}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -308,6 +343,77 @@ TEST(HostileOutput, ASaveEndedByASignalLeavesNoPartialOutput) {
         EXPECT_EQ(ProcessFile(input), 0);
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(ReadFile(dir / "Result/p.bmp"), testbmp::WhitenedReference(testbmp::Page(40, 30)));
+    }
+}
+
+// An output that names the input's own file: the save would replace the scan.
+// The run stops before anything is written, with one line on standard error,
+// as for an output that cannot be written; both files stay as they were.
+TEST(HostileOutput, AnOutputThatIsTheInputItselfStopsTheRunAndKeepsBoth) {
+    struct Case { const char* name; void (*make)(const std::string& folder); };
+    const Case cases[] = {
+        {"Result is a link to the input's folder", [](const std::string& folder) {
+             fs::create_symlink(".", folder + "/Result");
+         }},
+        {"the input is a link to its own output", [](const std::string& folder) {
+             fs::create_directory(folder + "/Result");
+             fs::rename(folder + "/p.bmp", folder + "/Result/p.bmp");
+             fs::create_symlink("Result/p.bmp", folder + "/p.bmp");
+         }},
+        {"the output is a hard link of the input", [](const std::string& folder) {
+             fs::create_directory(folder + "/Result");
+             fs::create_hard_link(folder + "/p.bmp", folder + "/Result/p.bmp");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        fs::create_directory(dir / "pages");
+        fs::create_directory(dir / "later");
+        WriteFile(dir / "pages/p.bmp", testbmp::Page(6, 5));
+        WriteFile(dir / "later/q.bmp", testbmp::Page(6, 5));
+        c.make(dir / "pages");
+        const LoopRun run = RunCaptured({dir / "pages/p.bmp", dir / "later/q.bmp"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.errors, "ProcessFile : can't write " + (dir / "pages/Result/p.bmp") +
+                                  ": it is the input file " + (dir / "pages/p.bmp") + "\n");
+        EXPECT_EQ(run.printed, Progress(dir / "pages/Result", "p.bmp"));
+        EXPECT_TRUE(run.pauses.empty());
+        EXPECT_EQ(ReadFile(dir / "pages/p.bmp"), testbmp::Page(6, 5));
+        EXPECT_EQ(ReadFile(dir / "pages/Result/p.bmp"), testbmp::Page(6, 5));
+        EXPECT_FALSE(fs::exists(dir / "later/Result"));
+    }
+}
+
+// The same failures on a real file system without unnamed files (FUSE, where
+// the save's temporary file has a name from the start): the file size limit
+// gives its error line and status 1, the signals end the process by
+// themselves, and nothing is left in Result.
+TEST(HostileOutput, OnAFuseMountNothingIsLeftBehind) {
+    testsupport::BindfsMount mount;
+    if (!mount.Mounted()) GTEST_SKIP() << "needs bindfs and FUSE (apt-get install bindfs fuse3)";
+    struct Case { const char* name; int signal; FaultyWriter::Fault fault; };
+    const std::size_t halfWay = 54 + 120 * 10 + 5;
+    const Case cases[] = {
+        {"file size limit, SIGXFSZ at its default action", 0, {}},
+        {"SIGTERM half way through the rows", SIGTERM, {Step::Write, halfWay, 0, SIGTERM}},
+        {"SIGQUIT half way through the rows", SIGQUIT, {Step::Write, halfWay, 0, SIGQUIT}},
+        {"SIGUSR1 before the commit", SIGUSR1, {Step::Commit, 0, 0, SIGUSR1}},
+        {"SIGALRM after the headers", SIGALRM, {Step::Write, 54, 0, SIGALRM}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = mount.Folder();
+        fs::remove_all(folder + "/Result");
+        const std::string input = folder + "/p.bmp";
+        WriteFile(input, testbmp::Page(40, 30));
+        if (c.signal == 0) {
+            EXPECT_EXIT(RunWithFileSizeLimit(input, 1000, false, false), testing::ExitedWithCode(1),
+                        "CBmp24_::Save : can't write .*/Result/p.bmp: File too large\n");
+        } else {
+            EXPECT_EXIT(RunSignalledAt(input, c.fault), testing::KilledBySignal(c.signal), "");
+        }
+        EXPECT_EQ(Entries(folder + "/Result"), Names{});
     }
 }
 
