@@ -1,0 +1,33 @@
+// A run of whiten-pages: every page of every input decoded, whitened and
+// written, several pages at once, each outcome told to the front end.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "formats/PageWriter.h"
+#include "pages/RunEvents.h"
+
+struct RunSettings {
+    std::vector<std::string> inputs;
+    std::string outputFolder;   // empty: Result beside each input
+    bool formatGiven = false;
+    OutputFormat format = OutputFormat::Png;
+    WriterOptions writer;
+    int jobs = 1;               // pages at once, at least 1
+    int threadsPerPage = 1;     // threads whitening each page, at least 1
+};
+
+// Pages are handed out in input order. A page that is refused or fails is
+// told and the run goes on; a failure that no later page can escape (the
+// output folder cannot be made, the disk or quota is full, the folder is
+// read-only or not writable) stops the run: no new page starts, the pages
+// under way finish, and RunTotals::stopReason says why.
+// Peak memory: about `jobs` pages' working sets (decoded samples, the
+// whitening's float plane, the gray page).
+RunTotals RunPages(const RunSettings& settings, RunReport& report);
+
+// The pages of one input before it is decoded: a TIFF file is opened to count
+// its pages; any other file holds one page. A file that cannot be opened counts
+// as one page, whose failure is told when its turn comes.
+int CountPages(const std::string& input);

@@ -1,0 +1,124 @@
+// The bar is one line ended by "\r" and erase-to-end-of-line, sized to the
+// terminal; a line about a failed page is written over it and the bar is
+// drawn again below.
+#include "pages/Progress.h"
+
+#include <algorithm>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+int TerminalColumns(std::FILE* stream) {
+    winsize size{};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col >= 20) return size.ws_col;
+    return 80;
+}
+
+std::string Clock(double seconds) {
+    const long whole = static_cast<long>(seconds + 0.5);
+    char text[32];
+    if (whole >= 3600) {
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    }
+    return text;
+}
+
+const char* Plural(int count) { return count == 1 ? "" : "s"; }
+
+}  // namespace
+
+std::string PageName(const PageEvent& event) {
+    if (event.pages <= 1) return event.input;
+    return event.input + " (page " + std::to_string(event.page + 1) + " of " + std::to_string(event.pages) + ")";
+}
+
+Progress::Progress(ProgressStyle style, std::FILE* out, std::FILE* err)
+    : style_(style), out_(out), err_(err), start_(std::chrono::steady_clock::now()) {}
+
+double Progress::Seconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+void Progress::Started(int pages) {
+    pages_ = pages;
+    start_ = std::chrono::steady_clock::now();
+    if (style_ == ProgressStyle::Bar) DrawBar();
+}
+
+void Progress::Page(const PageEvent& event) {
+    ++done_;
+    if (event.result == PageResult::Whitened) {
+        if (style_ == ProgressStyle::Lines) std::fprintf(out_, "%s -> %s\n", PageName(event).c_str(), event.output.c_str());
+    } else {
+        const char* what = event.result == PageResult::Refused ? "refused" : "failed";
+        const std::string line = PageName(event) + ": " + what + ": " + event.reason;
+        if (style_ == ProgressStyle::Lines) {
+            std::fprintf(out_, "%s\n", line.c_str());
+        } else {
+            Problem(line);
+        }
+    }
+    if (style_ == ProgressStyle::Bar) DrawBar();
+}
+
+void Progress::OutputLost(const std::string& input, const std::string& output, int pages,
+                          const std::string& reason) {
+    const std::string line = input + ": failed: " + output + " not finished, " + std::to_string(pages) + " page" +
+                             Plural(pages) + " lost: " + reason;
+    if (style_ == ProgressStyle::Lines) {
+        std::fprintf(out_, "%s\n", line.c_str());
+    } else {
+        Problem(line);
+    }
+    if (style_ == ProgressStyle::Bar) DrawBar();
+}
+
+void Progress::Finished(const RunTotals& totals) {
+    ClearBar();
+    if (!totals.stopReason.empty()) std::fprintf(err_, "whiten-pages: stopped: %s\n", totals.stopReason.c_str());
+    if (style_ == ProgressStyle::Quiet) return;
+    const double seconds = Seconds();
+    std::string line = "whiten-pages: " + std::to_string(totals.whitened) + " page" + Plural(totals.whitened) +
+                       " whitened, " + std::to_string(totals.refused) + " refused, " +
+                       std::to_string(totals.failed) + " failed";
+    if (totals.notDone > 0) line += ", " + std::to_string(totals.notDone) + " not done";
+    char time[64];
+    std::snprintf(time, sizeof time, " in %.1f s", seconds);
+    line += time;
+    if (totals.whitened > 0 && seconds > 0) {
+        std::snprintf(time, sizeof time, " (%.2f s a page)", seconds / totals.whitened);
+        line += time;
+    }
+    std::fprintf(style_ == ProgressStyle::Bar ? err_ : out_, "%s\n", line.c_str());
+    std::fflush(out_);
+}
+
+void Progress::Problem(const std::string& line) {
+    ClearBar();
+    std::fprintf(err_, "%s\n", line.c_str());
+}
+
+void Progress::ClearBar() {
+    if (style_ == ProgressStyle::Bar) std::fputs("\r\033[K", err_);
+}
+
+void Progress::DrawBar() {
+    const double seconds = Seconds();
+    const double rate = seconds > 0 && done_ > 0 ? done_ / seconds : 0;
+    char tail[96];
+    if (rate > 0 && done_ < pages_) {
+        std::snprintf(tail, sizeof tail, " %d/%d pages, %.2f pages/s, %s left", done_, pages_, rate,
+                      Clock((pages_ - done_) / rate).c_str());
+    } else {
+        std::snprintf(tail, sizeof tail, " %d/%d pages, %s", done_, pages_, Clock(seconds).c_str());
+    }
+    const int width = std::max(10, TerminalColumns(err_) - static_cast<int>(std::string(tail).size()) - 3);
+    const int filled = pages_ > 0 ? static_cast<int>(static_cast<long long>(width) * done_ / pages_) : width;
+    std::string bar = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
+                      std::string(static_cast<std::size_t>(width - filled), '.') + "]" + tail + "\033[K";
+    std::fputs(bar.c_str(), err_);
+    std::fflush(err_);
+}

@@ -1,0 +1,40 @@
+// What a run tells its front end: each page's outcome as it is known, the
+// failure that stopped the run, and the totals at its end.
+#pragma once
+
+#include <string>
+
+enum class PageResult {
+    Whitened,  // its output is written (for a multi-page TIFF: added, complete once committed)
+    Refused,   // the page itself cannot be whitened: broken, too large, a kind refused
+    Failed,    // the system failed for this page: its file cannot be read, its output not written
+};
+
+struct PageEvent {
+    std::string input;
+    int page = 0;       // 0-based
+    int pages = 1;      // the input's page count
+    PageResult result = PageResult::Whitened;
+    std::string output; // for a whitened page
+    std::string reason; // for a refused or failed page, one line
+};
+
+struct RunTotals {
+    int pages = 0;      // pages in all the inputs
+    int whitened = 0;   // pages now in complete output files
+    int refused = 0;
+    int failed = 0;     // includes the pages of an output lost when it could not be finished
+    int notDone = 0;    // pages never started, or lost, because the run stopped
+    std::string stopReason;  // why the run stopped; empty when it ran to its end
+};
+
+class RunReport {
+public:
+    virtual ~RunReport() = default;
+    virtual void Started(int pages) = 0;
+    // Called from the worker threads, one call at a time.
+    virtual void Page(const PageEvent& event) = 0;
+    // An output of several pages that could not be finished: its pages are lost.
+    virtual void OutputLost(const std::string& input, const std::string& output, int pages,
+                            const std::string& reason) = 0;
+};
