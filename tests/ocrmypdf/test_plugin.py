@@ -115,6 +115,9 @@ CASES = [
     ("not named", ["--output-type", "pdf"], ORIGINAL, 0, False, None),
     ("out of memory", FAILING + PLUGIN + ["-j", "1"], None, 15, False,
      "page 2: out of memory whitening the page image"),
+    # The error travels back from the worker process by pickle.
+    ("out of memory, processes", FAILING + PLUGIN + ["--no-use-threads", "-j", "2"], None, 15,
+     False, "page 2: out of memory whitening the page image"),
 ]
 
 
