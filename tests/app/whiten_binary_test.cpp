@@ -16,6 +16,13 @@
 
 #include <filesystem>
 
+#if !defined(_WIN32)
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -48,6 +55,69 @@ TEST(WhitenBinary, UsageTextBytesFollowTheLocale) {
         EXPECT_EQ(run.err, "");
         EXPECT_FALSE(fs::exists(dir / "Result"));
         EXPECT_LT(run.seconds, 5.0);  // no pause after the usage text
+    }
+}
+#endif
+
+#if !defined(_WIN32)
+// Runs the binary in `workDir` with standard output on /dev/full, or on a pipe
+// whose reader has gone, SIGPIPE at its default action; gives the wait status
+// and standard error.
+std::pair<int, std::string> RunWithBrokenOutput(const std::vector<std::string>& args, const std::string& workDir,
+                                                bool closedPipe) {
+    TempDir errDir;
+    const std::string errPath = errDir / "err";
+    int out[2] = {-1, -1};
+    if (closedPipe) {
+        EXPECT_EQ(pipe(out), 0);
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int full = closedPipe ? out[1] : open("/dev/full", O_WRONLY);
+        if (closedPipe) close(out[0]);
+        if (err < 0 || full < 0 || dup2(full, 1) < 0 || dup2(err, 2) < 0 || chdir(workDir.c_str()) != 0) _exit(126);
+        signal(SIGPIPE, SIG_DFL);
+        std::vector<char*> argv{const_cast<char*>(WHITEN_BINARY)};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(WHITEN_BINARY, argv.data());
+        _exit(127);
+    }
+    if (closedPipe) {
+        close(out[0]);
+        close(out[1]);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return {status, ReadFile(errPath)};
+}
+
+// Lines that cannot be written make the run fail at its end, with one line on
+// standard error, as the standard tools do; the pages are still whitened. A
+// closed pipe ends the run by SIGPIPE at the first line, without a word.
+TEST(WhitenBinary, StandardOutputThatCannotBeWritten) {
+    struct Case { const char* name; std::vector<std::string> args; bool closedPipe; int signal; std::string err; };
+    const std::string full = "whiten: write error: No space left on device\n";
+    const Case cases[] = {
+        {"usage text into /dev/full", {}, false, 0, full},
+        {"progress lines into /dev/full", {"a.bmp", "b.bmp"}, false, 0, full},
+        {"closed pipe", {"a.bmp", "b.bmp"}, true, SIGPIPE, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteFile(dir / "a.bmp", testbmp::Page(3, 2));
+        WriteFile(dir / "b.bmp", testbmp::Page(4, 3));
+        const auto [status, err] = RunWithBrokenOutput(c.args, dir.Path().string(), c.closedPipe);
+        EXPECT_EQ(err, c.err);
+        if (c.signal != 0) {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+            EXPECT_FALSE(fs::exists(dir / "Result/a.bmp"));
+        } else {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+            EXPECT_EQ(fs::exists(dir / "Result/b.bmp"), !c.args.empty());
+        }
     }
 }
 #endif
