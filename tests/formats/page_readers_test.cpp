@@ -1,7 +1,10 @@
 // The readers: every kind of input page decodes to the reference decoder's
 // pixels and whitens to the classic tool's bytes for the bitmap of those
 // pixels; the rules for inputs that are not plain; orientation and resolution.
+#include <atomic>
 #include <functional>
+#include <system_error>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +19,8 @@ namespace {
 using namespace formattest;
 
 // The classic tool's output for the 24-bit bitmap of `page` (a gray sample as three equal bytes).
+using Bytes8 = std::vector<std::uint8_t>;
+
 std::vector<std::uint8_t> ClassicWhiten(const PageImage& page) {
     CBmp24_<0> bitmap;
     bitmap.Create(page.width, page.height);
@@ -314,6 +319,83 @@ TEST(PageReaders, InputsThatAreNotPlainFollowTheirStatedRules) {
             worst = std::max(worst, std::abs(int(page.samples[i]) - int(c.expected.samples[i])));
         EXPECT_LE(worst, c.tolerance);
     }
+}
+
+// What opening a path gives before any decoding: the system's errors, and
+// refusals for what is no page file.
+TEST(PageReaders, OpeningAPathGivesTheSystemsErrorOrARefusal) {
+    testsupport::TempDir folder;
+    testsupport::WriteFile(folder / "empty.png", "");
+    testsupport::WriteFile(folder / "notes.txt", "scanned on Monday");
+    Bytes8 bitmap = {'B', 'M'};
+    bitmap.resize(54, 0);
+    bitmap[14] = 40, bitmap[18] = 4, bitmap[22] = 4, bitmap[26] = 1, bitmap[28] = 8;  // 4 x 4, 8 bits a pixel
+    testsupport::WriteFile(folder / "gray.bmp", std::string(bitmap.begin(), bitmap.end()));
+    struct Case {
+        const char* name;
+        std::errc error;    // std::errc{}: a refusal
+        const char* line;   // a part of the refusal's line
+    } const table[] = {{"missing.jpg", std::errc::no_such_file_or_directory, ""},
+                       {".", std::errc::is_a_directory, ""},
+                       {"empty.png", std::errc{}, "an empty file"},
+                       {"notes.txt", std::errc{}, "not a JPEG, PNG, TIFF or BMP file"},
+                       {"gray.bmp", std::errc{}, "BMP file of 8 bits a pixel: only 24-bit bitmaps are read"}};
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        try {
+            PageImage page;
+            OpenPageReader(folder / c.name)->Read(0, page);
+            ADD_FAILURE() << "read";
+        } catch (const std::system_error& error) {
+            EXPECT_EQ(error.code(), c.error) << error.what();
+        } catch (const PageRefused& refused) {
+            EXPECT_EQ(c.error, std::errc{});
+            EXPECT_NE(std::string(refused.what()).find(c.line), std::string::npos) << refused.what();
+        }
+    }
+}
+
+// Readers on several threads at once: each gets its own pixels and its own
+// library messages.
+TEST(PageReaders, ReadersOnSeveralThreadsKeepTheirOwnResults) {
+    const Picture crop = DemoCrop(0, 0, 64, 48);
+    const std::vector<std::uint8_t> good[] = {EncodeJpeg(crop), EncodePng(crop.width, crop.height, crop.samples, {}),
+                                              EncodeTiff({{.picture = crop, .compression = COMPRESSION_LZW}})};
+    const std::vector<std::uint8_t> goodTiff = good[2];
+    const std::vector<std::uint8_t> bad[] = {{good[0].begin(), good[0].begin() + 300},
+                                             {good[1].begin(), good[1].begin() + 300},
+                                             {goodTiff.begin(), goodTiff.begin() + goodTiff.size() / 2}};
+    std::vector<PageImage> expected(3);
+    std::vector<std::string> refusals(3);
+    for (int f = 0; f < 3; ++f) {
+        OpenPageReaderFromMemory(good[f])->Read(0, expected[f]);
+        try {
+            PageImage page;
+            OpenPageReaderFromMemory(bad[f])->Read(0, page);
+        } catch (const PageRefused& refused) {
+            refusals[f] = refused.what();
+        }
+    }
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&, t] {
+            const int f = t % 3;
+            for (int round = 0; round < 20; ++round) {
+                PageImage page;
+                OpenPageReaderFromMemory(good[f])->Read(0, page);
+                if (page.samples != expected[f].samples) ++mismatches;
+                try {
+                    OpenPageReaderFromMemory(bad[f])->Read(0, page);
+                    ++mismatches;
+                } catch (const PageRefused& refused) {
+                    if (refused.what() != refusals[f]) ++mismatches;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(mismatches, 0);
 }
 
 }  // namespace
