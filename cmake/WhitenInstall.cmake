@@ -14,6 +14,8 @@ install(FILES
 install(FILES
     ${PROJECT_SOURCE_DIR}/docs/lapide-before.png
     ${PROJECT_SOURCE_DIR}/docs/lapide-after.png
+    ${PROJECT_SOURCE_DIR}/docs/ocrmypdf-before.png
+    ${PROJECT_SOURCE_DIR}/docs/ocrmypdf-after.png
     DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 if(WIN32)
