@@ -100,11 +100,8 @@ public:
         }
         // Huffman coding spends at least one bit on every block, so on every MCU:
         // a file shorter than that is cut off, however small its header says it is.
-        PageImage none;
         const std::int64_t width = cinfo.image_width, height = cinfo.image_height;
-        if (width < 1 || height < 1 || width > whiten::kMaxSide || height > whiten::kMaxSide ||
-            width * height > maxPixels_)
-            AllocatePage(none, width, height, channels, maxPixels_);
+        CheckPageSize(width, height, maxPixels_);
         const std::int64_t mcuWidth = 8 * std::max(cinfo.max_h_samp_factor, 1);
         const std::int64_t mcuHeight = 8 * std::max(cinfo.max_v_samp_factor, 1);
         const std::int64_t mcus = ((width + mcuWidth - 1) / mcuWidth) * ((height + mcuHeight - 1) / mcuHeight);

@@ -15,9 +15,14 @@
 namespace formats {
 
 // Refuses a width x height page outside 1 .. kMaxSide a side or above
-// maxPixels pixels ("100000 x 100000 pixels: beyond the largest page ...");
-// else sizes page.samples for it (width * height * channels bytes, computed in
-// 64 bits) and sets the size fields. The one place a reader allocates pixels.
+// maxPixels pixels ("100000 x 100000 pixels: beyond the largest page ...").
+// Readers call it as soon as the header is read, before the library sizes
+// its own buffers from it.
+void CheckPageSize(std::int64_t width, std::int64_t height, std::int64_t maxPixels);
+
+// CheckPageSize, then sizes page.samples for the page (width * height *
+// channels bytes, computed in 64 bits) and sets the size fields. The one place
+// a reader allocates pixels.
 void AllocatePage(PageImage& page, std::int64_t width, std::int64_t height, int channels,
                   std::int64_t maxPixels);
 

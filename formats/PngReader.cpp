@@ -108,12 +108,12 @@ public:
         const std::uint32_t height = png_get_image_height(png, info);
         const int depth = png_get_bit_depth(png, info);
         const int type = png_get_color_type(png, info);
-        if (depth == 1 && (type == PNG_COLOR_TYPE_GRAY)) throw PageRefused("1-bit page: nothing to whiten");
+        if (depth == 1 && type == PNG_COLOR_TYPE_GRAY) throw PageRefused("1-bit page: nothing to whiten");
+        CheckPageSize(width, height, maxPixels_);  // before libpng sizes its row buffers
         // Cheap bound before the pixels: the file must be long enough to inflate to its rows.
         const std::uint64_t rowBits = std::uint64_t{width} * png_get_channels(png, info) * depth;
         const std::uint64_t rawBytes = std::uint64_t{height} * (1 + (rowBits + 7) / 8);
-        if (static_cast<std::uint64_t>(bytes_.size()) * kMaxDeflateRatio < rawBytes &&
-            std::int64_t{width} * height <= maxPixels_)
+        if (static_cast<std::uint64_t>(bytes_.size()) * kMaxDeflateRatio < rawBytes)
             throw PageRefused("truncated PNG file: too short for " + std::to_string(width) + " x " +
                               std::to_string(height) + " pixels");
 

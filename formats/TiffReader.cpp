@@ -201,10 +201,7 @@ private:
         const SampleLayout l = Layout(compression);
         const int channels = l.kind == SampleLayout::Gray || l.kind == SampleLayout::GrayInverted ? 1 : 3;
         // Sizes first (a refusal names them), then whether the file can hold them.
-        PageImage none;
-        if (std::int64_t{width} * height > maxPixels_ || width > whiten::kMaxSide || height > whiten::kMaxSide ||
-            width == 0 || height == 0)
-            AllocatePage(none, width, height, channels, maxPixels_);
+        CheckPageSize(width, height, maxPixels_);
         const std::uint64_t pixelBytes =
             std::uint64_t{width} * height * static_cast<std::uint64_t>(l.samplesPerPixel * l.bytesPerSample);
         CheckStoredBytes(compression, pixelBytes);

@@ -140,6 +140,7 @@ std::vector<HostileCase> HostileTable() {
         {"png-signature-only", Cut(png, 0.05), "truncated PNG file"},
         {"png-bad-crc", pngBadCrc, "broken PNG file"},
         {"png-100000-square", HandMadePng(100000, 100000, Deflated(1000)), "beyond the largest page"},
+        {"png-2^31-1-wide", HandMadePng(0x7FFFFFFF, 1, Deflated(1000)), "beyond the largest page"},
         {"png-30000-square", HandMadePng(30000, 30000, Deflated(1000)), "too short for 30000 x 30000"},
         {"png-zero-width", HandMadePng(0, 16, Deflated(16)), "broken PNG file"},
         {"png-1-bit", HandMadePng(16, 16, Deflated(16 * 3), 1), "1-bit page: nothing to whiten"},
