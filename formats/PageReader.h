@@ -33,6 +33,21 @@ public:
     virtual void Read(int index, PageImage& page) = 0;
 };
 
+// What pages become (PageImage: 1 channel for gray, 3 for colour):
+//   16-bit samples keep their high byte (v >> 8); palettes are expanded to
+//   their colours; 2- and 4-bit gray PNG is scaled to 8 bits; alpha (and a
+//   PNG's transparent colour) is composited on white, v' = (v a + 255 (255 -
+//   a) + 127) / 255, so opaque pixels keep their bytes; CMYK (JPEG, TIFF)
+//   becomes RGB as R = (255 - C)(255 - K) / 255, Adobe's inverted JPEG
+//   samples inverted first; a JPEG's EXIF orientation and a TIFF's
+//   Orientation tag turn the page upright. Refused, each with its line:
+//   1-bit pages ("1-bit page: nothing to whiten"), other bit depths, signed
+//   or floating-point samples, separate colour planes, YCbCr TIFF that is not
+//   JPEG-compressed, bitmaps of other than 24 bits, a truncated file (a JPEG
+//   whose data ends early is refused, not padded with gray).
+//   Resolution: JFIF density, else EXIF X/YResolution; PNG pHYs; TIFF
+//   X/YResolution with ResolutionUnit; a bitmap's pixels per metre.
+
 // Opens `path` and picks the reader by the file's first bytes, not its name.
 // Throws PageRefused for a file that is no page of a known kind, and
 // std::system_error (the system's reason) when the file cannot be opened or read.
