@@ -74,19 +74,21 @@ bool Decode(Decompressor* d, std::uint8_t* samples, std::size_t rowBytes, std::u
 
 class JpegReader : public PageReader {
 public:
-    JpegReader(std::vector<std::uint8_t> bytes, std::int64_t maxPixels)
-        : bytes_(std::move(bytes)), maxPixels_(maxPixels) {}
+    JpegReader(FileSource source, std::int64_t maxPixels) : source_(std::move(source)), maxPixels_(maxPixels) {}
 
     int PageCount() const override { return 1; }
 
     void Read(int index, PageImage& page) override {
         if (index != 0) throw PageRefused("no page " + std::to_string(index + 1) + " in a JPEG file");
+        std::vector<std::uint8_t> loaded;
+        if (!source_.path.empty()) loaded = ReadWholeFile(source_.path);
+        const std::vector<std::uint8_t>& bytes = source_.path.empty() ? source_.bytes : loaded;
         Decompressor d;
         InstallJpegError(*reinterpret_cast<j_common_ptr>(&d.cinfo), d.error);
         // A lowered pixel limit bounds libjpeg's own storage too (the coefficients
         // of a progressive file: 2 bytes a sample), so that fuzzed headers stay small.
         const long memoryLimit = maxPixels_ < whiten::kMaxPixels ? static_cast<long>(maxPixels_ * 32 + (1 << 20)) : 0;
-        if (!ReadHeader(&d, bytes_.data(), bytes_.size(), memoryLimit)) Refuse(d);
+        if (!ReadHeader(&d, bytes.data(), bytes.size(), memoryLimit)) Refuse(d);
 
         jpeg_decompress_struct& cinfo = d.cinfo;
         int channels = 3;
@@ -105,7 +107,7 @@ public:
         const std::int64_t mcuWidth = 8 * std::max(cinfo.max_h_samp_factor, 1);
         const std::int64_t mcuHeight = 8 * std::max(cinfo.max_v_samp_factor, 1);
         const std::int64_t mcus = ((width + mcuWidth - 1) / mcuWidth) * ((height + mcuHeight - 1) / mcuHeight);
-        if (!cinfo.arith_code && static_cast<std::int64_t>(bytes_.size()) * 8 < mcus)
+        if (!cinfo.arith_code && static_cast<std::int64_t>(bytes.size()) * 8 < mcus)
             throw PageRefused("truncated JPEG file: too short for " + std::to_string(width) + " x " +
                               std::to_string(height) + " pixels");
         AllocatePage(page, width, height, channels, maxPixels_);
@@ -134,14 +136,14 @@ public:
     }
 
 private:
-    std::vector<std::uint8_t> bytes_;
+    FileSource source_;
     std::int64_t maxPixels_;
 };
 
 }  // namespace
 
-std::unique_ptr<PageReader> OpenJpegReader(std::vector<std::uint8_t> bytes, std::int64_t maxPixels) {
-    return std::make_unique<JpegReader>(std::move(bytes), maxPixels);
+std::unique_ptr<PageReader> OpenJpegReader(FileSource source, std::int64_t maxPixels) {
+    return std::make_unique<JpegReader>(std::move(source), maxPixels);
 }
 
 }  // namespace formats

@@ -8,6 +8,7 @@
 #include "platform/InputFile.h"
 #include "platform/SystemError.h"
 
+namespace formats {
 namespace {
 
 enum class Kind { Jpeg, Png, Tiff, Bmp, Unknown };
@@ -32,50 +33,63 @@ Kind KindOf(const std::uint8_t* head, std::size_t size) {
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+std::size_t ReadUpTo(std::FILE* file, std::uint8_t* out, std::size_t size, const std::string& path) {
+    const std::size_t got = std::fread(out, 1, size, file);
+    if (got < size && std::ferror(file)) throw std::system_error(platform::LastCError(), "can't read " + path);
+    return got;
+}
 
 }  // namespace
 
+std::FILE* OpenForReading(const std::string& path, std::uint64_t& size) {
+    std::error_code error;
+    std::FILE* file = platform::OpenRegularFile(path, size, error);
+    if (file != nullptr) return file;
+    if (!error) throw PageRefused("not a regular file");
+    throw std::system_error(error, "can't open " + path);
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+    std::uint64_t size = 0;
+    const File file(OpenForReading(path, size));
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    bytes.resize(ReadUpTo(file.get(), bytes.data(), bytes.size(), path));  // shorter if it shrank meanwhile
+    return bytes;
+}
+
+}  // namespace formats
+
 std::unique_ptr<PageReader> OpenPageReaderFromMemory(std::vector<std::uint8_t> bytes, std::int64_t maxPixels) {
-    switch (KindOf(bytes.data(), bytes.size())) {
-        case Kind::Jpeg: return formats::OpenJpegReader(std::move(bytes), maxPixels);
-        case Kind::Png: return formats::OpenPngReader(std::move(bytes), maxPixels);
-        case Kind::Tiff: return formats::OpenTiffReader(nullptr, 0, std::move(bytes), maxPixels);
-        case Kind::Bmp: throw PageRefused("a bitmap is read from its file only");
-        case Kind::Unknown: break;
+    const formats::Kind kind = formats::KindOf(bytes.data(), bytes.size());
+    formats::FileSource source{{}, std::move(bytes)};
+    switch (kind) {
+        case formats::Kind::Jpeg: return formats::OpenJpegReader(std::move(source), maxPixels);
+        case formats::Kind::Png: return formats::OpenPngReader(std::move(source), maxPixels);
+        case formats::Kind::Tiff: return formats::OpenTiffReader(std::move(source), maxPixels);
+        case formats::Kind::Bmp: throw PageRefused("a bitmap is read from its file only");
+        case formats::Kind::Unknown: break;
     }
-    RefuseUnknown(bytes.size());
+    formats::RefuseUnknown(source.bytes.size());
 }
 
 std::unique_ptr<PageReader> OpenPageReader(const std::string& path) {
+    using namespace formats;
     std::uint64_t size = 0;
-    std::error_code error;
-    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenRegularFile(path, size, error));
-    if (!file) {
-        if (!error) throw PageRefused("not a regular file");
-        throw std::system_error(error, "can't open " + path);
-    }
     std::uint8_t head[8] = {};
-    const std::size_t got = std::fread(head, 1, sizeof head, file.get());
-    if (got < sizeof head && std::ferror(file.get()))
-        throw std::system_error(platform::LastCError(), "can't read " + path);
-    const Kind kind = KindOf(head, got);
-    if (kind == Kind::Unknown) RefuseUnknown(size);
-    if (kind == Kind::Bmp) {
-        file.reset();
-        return formats::OpenBmpReader(path);
+    std::size_t got = 0;
+    {
+        const File file(OpenForReading(path, size));
+        got = ReadUpTo(file.get(), head, sizeof head, path);
     }
-    if (kind == Kind::Tiff) return formats::OpenTiffReader(file.release(), size, {}, whiten::kMaxPixels);
-
-    // JPEG and PNG files are a small part of their page's pixels: read whole.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    std::memcpy(bytes.data(), head, got < bytes.size() ? got : bytes.size());
-    std::size_t total = got;
-    if (bytes.size() > got) total += std::fread(bytes.data() + got, 1, bytes.size() - got, file.get());
-    if (total < bytes.size()) {
-        if (std::ferror(file.get())) throw std::system_error(platform::LastCError(), "can't read " + path);
-        bytes.resize(total);  // the file shrank while it was read: decode what it held
+    // Readers keep the path alone and read the file when a page is read.
+    switch (KindOf(head, got)) {
+        case Kind::Jpeg: return OpenJpegReader({path, {}}, whiten::kMaxPixels);
+        case Kind::Png: return OpenPngReader({path, {}}, whiten::kMaxPixels);
+        case Kind::Tiff: return OpenTiffReader({path, {}}, whiten::kMaxPixels);
+        case Kind::Bmp: return OpenBmpReader(path);
+        case Kind::Unknown: break;
     }
-    file.reset();
-    return kind == Kind::Jpeg ? formats::OpenJpegReader(std::move(bytes), whiten::kMaxPixels)
-                              : formats::OpenPngReader(std::move(bytes), whiten::kMaxPixels);
+    RefuseUnknown(size);
 }

@@ -51,11 +51,23 @@ inline std::uint8_t CmykToRgb(unsigned c, unsigned k) {
     return static_cast<std::uint8_t>(((255 - c) * (255 - k) + 127) / 255);
 }
 
-std::unique_ptr<PageReader> OpenJpegReader(std::vector<std::uint8_t> bytes, std::int64_t maxPixels);
-std::unique_ptr<PageReader> OpenPngReader(std::vector<std::uint8_t> bytes, std::int64_t maxPixels);
-// Takes over `file` (closed with the reader) or `bytes` when `file` is null.
-std::unique_ptr<PageReader> OpenTiffReader(std::FILE* file, std::uint64_t size, std::vector<std::uint8_t> bytes,
-                                           std::int64_t maxPixels);
+// Where a reader's file is: bytes held in memory, or a path opened again
+// whenever a page is read, so that a reader opened long before it is read (to
+// count the pages of a run) holds neither the file's bytes nor an open file.
+struct FileSource {
+    std::string path;                 // read from here when not empty
+    std::vector<std::uint8_t> bytes;  // else these
+};
+
+// Opens `path` for reading and gives its size. Throws std::system_error with
+// the system's reason, or PageRefused for what is not a regular file.
+std::FILE* OpenForReading(const std::string& path, std::uint64_t& size);
+// The bytes of the file at `path` (of the source), errors as OpenForReading's.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+
+std::unique_ptr<PageReader> OpenJpegReader(FileSource source, std::int64_t maxPixels);
+std::unique_ptr<PageReader> OpenPngReader(FileSource source, std::int64_t maxPixels);
+std::unique_ptr<PageReader> OpenTiffReader(FileSource source, std::int64_t maxPixels);
 std::unique_ptr<PageReader> OpenBmpReader(const std::string& path);
 
 }  // namespace formats

@@ -87,16 +87,18 @@ void CompositeRow(const std::uint8_t* in, std::uint8_t* out, std::size_t width, 
 
 class PngReader : public PageReader {
 public:
-    PngReader(std::vector<std::uint8_t> bytes, std::int64_t maxPixels)
-        : bytes_(std::move(bytes)), maxPixels_(maxPixels) {}
+    PngReader(FileSource source, std::int64_t maxPixels) : source_(std::move(source)), maxPixels_(maxPixels) {}
 
     int PageCount() const override { return 1; }
 
     void Read(int index, PageImage& page) override {
         if (index != 0) throw PageRefused("no page " + std::to_string(index + 1) + " in a PNG file");
+        std::vector<std::uint8_t> loaded;
+        if (!source_.path.empty()) loaded = ReadWholeFile(source_.path);
+        const std::vector<std::uint8_t>& bytes = source_.path.empty() ? source_.bytes : loaded;
         Decoder d;
-        d.input.data = bytes_.data();
-        d.input.size = bytes_.size();
+        d.input.data = bytes.data();
+        d.input.size = bytes.size();
         d.input.position = 0;
         d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d.input, Fail, Ignore);
         if (d.png == nullptr) throw std::bad_alloc();
@@ -113,7 +115,7 @@ public:
         // Cheap bound before the pixels: the file must be long enough to inflate to its rows.
         const std::uint64_t rowBits = std::uint64_t{width} * png_get_channels(png, info) * depth;
         const std::uint64_t rawBytes = std::uint64_t{height} * (1 + (rowBits + 7) / 8);
-        if (static_cast<std::uint64_t>(bytes_.size()) * kMaxDeflateRatio < rawBytes)
+        if (static_cast<std::uint64_t>(bytes.size()) * kMaxDeflateRatio < rawBytes)
             throw PageRefused("truncated PNG file: too short for " + std::to_string(width) + " x " +
                               std::to_string(height) + " pixels");
 
@@ -169,14 +171,14 @@ private:
         }
     }
 
-    std::vector<std::uint8_t> bytes_;
+    FileSource source_;
     std::int64_t maxPixels_;
 };
 
 }  // namespace
 
-std::unique_ptr<PageReader> OpenPngReader(std::vector<std::uint8_t> bytes, std::int64_t maxPixels) {
-    return std::make_unique<PngReader>(std::move(bytes), maxPixels);
+std::unique_ptr<PageReader> OpenPngReader(FileSource source, std::int64_t maxPixels) {
+    return std::make_unique<PngReader>(std::move(source), maxPixels);
 }
 
 }  // namespace formats

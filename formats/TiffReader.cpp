@@ -78,24 +78,14 @@ void ConvertPixels(const std::uint8_t* in, std::size_t count, std::uint8_t* out,
 
 class TiffReader : public PageReader {
 public:
-    TiffReader(std::FILE* file, std::uint64_t size, std::vector<std::uint8_t> bytes, std::int64_t maxPixels)
-        : bytes_(std::move(bytes)), maxPixels_(maxPixels) {
-        stream_.file = file;
-        stream_.data = file != nullptr ? nullptr : bytes_.data();
-        stream_.size = file != nullptr ? size : bytes_.size();
-        // libtiff's own blocks (a strip's stored bytes, tag arrays) are never larger than the file.
-        tiff_ = OpenTiff(stream_, "rm", stream_.size + (std::uint64_t{1} << 20));
-        if (tiff_ == nullptr) {
-            if (file != nullptr) std::fclose(file);
-            throw PageRefused("broken TIFF file: " + stream_.error);
-        }
+    // Counts the pages; a file named by its path is closed again until a page is read.
+    TiffReader(FileSource source, std::int64_t maxPixels) : source_(std::move(source)), maxPixels_(maxPixels) {
+        Attach();
         const tdir_t count = TIFFNumberOfDirectories(tiff_);
         pages_ = static_cast<int>(std::min<tdir_t>(count, 1 << 20));
+        if (!source_.path.empty()) Detach();
     }
-    ~TiffReader() override {
-        TIFFClose(tiff_);
-        if (stream_.file != nullptr) std::fclose(stream_.file);
-    }
+    ~TiffReader() override { Detach(); }
     TiffReader(const TiffReader&) = delete;
     TiffReader& operator=(const TiffReader&) = delete;
 
@@ -103,6 +93,7 @@ public:
 
     void Read(int index, PageImage& page) override {
         if (index < 0 || index >= pages_) throw PageRefused("no page " + std::to_string(index + 1) + " in the file");
+        Attach();
         stream_.error.clear();
         if (!TIFFSetDirectory(tiff_, static_cast<tdir_t>(index))) Refuse();
         try {
@@ -114,6 +105,30 @@ public:
     }
 
 private:
+    void Attach() {
+        if (tiff_ != nullptr) return;
+        stream_ = {};
+        if (source_.path.empty()) {
+            stream_.data = source_.bytes.data();
+            stream_.size = source_.bytes.size();
+        } else {
+            stream_.file = OpenForReading(source_.path, stream_.size);
+        }
+        // libtiff's own blocks (a strip's stored bytes, tag arrays) are never larger than the file.
+        tiff_ = OpenTiff(stream_, "rm", stream_.size + (std::uint64_t{1} << 20));
+        if (tiff_ == nullptr) {
+            Detach();
+            throw PageRefused("broken TIFF file: " + stream_.error);
+        }
+    }
+
+    void Detach() {
+        if (tiff_ != nullptr) TIFFClose(tiff_);
+        tiff_ = nullptr;
+        if (stream_.file != nullptr) std::fclose(stream_.file);
+        stream_.file = nullptr;
+    }
+
     [[noreturn]] void Refuse() {
         throw PageRefused("broken TIFF file: " + (stream_.error.empty() ? std::string("unreadable page") : stream_.error));
     }
@@ -261,7 +276,7 @@ private:
         }
     }
 
-    std::vector<std::uint8_t> bytes_;
+    FileSource source_;
     std::int64_t maxPixels_;
     TiffStream stream_;
     TIFF* tiff_ = nullptr;
@@ -270,9 +285,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<PageReader> OpenTiffReader(std::FILE* file, std::uint64_t size, std::vector<std::uint8_t> bytes,
-                                           std::int64_t maxPixels) {
-    return std::make_unique<TiffReader>(file, size, std::move(bytes), maxPixels);
+std::unique_ptr<PageReader> OpenTiffReader(FileSource source, std::int64_t maxPixels) {
+    return std::make_unique<TiffReader>(std::move(source), maxPixels);
 }
 
 }  // namespace formats

@@ -2,6 +2,7 @@
 // pixels and whitens to the classic tool's bytes for the bitmap of those
 // pixels; the rules for inputs that are not plain; orientation and resolution.
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <system_error>
 #include <thread>
@@ -396,6 +397,38 @@ TEST(PageReaders, ReadersOnSeveralThreadsKeepTheirOwnResults) {
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(mismatches, 0);
+}
+
+// Readers opened ahead, as for counting the pages of a run, hold no open file
+// and read the file when a page is read.
+TEST(PageReaders, AReaderOpenedAheadHoldsNoFileUntilRead) {
+    testsupport::TempDir folder;
+    const Picture crop = DemoCrop(0, 0, 40, 30);
+    const std::vector<std::uint8_t> files[] = {EncodeJpeg(crop), EncodePng(crop.width, crop.height, crop.samples, {}),
+                                               EncodeTiff({{.picture = crop}, {.picture = crop}})};
+    const auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator{});
+    };
+    const auto before = openFiles();
+    std::vector<std::unique_ptr<PageReader>> readers;
+    for (int i = 0; i < 3; ++i) {
+        const std::string path = folder / std::to_string(i);
+        testsupport::WriteFile(path, std::string(files[i].begin(), files[i].end()));
+        readers.push_back(OpenPageReader(path));
+    }
+    EXPECT_EQ(openFiles(), before);
+    EXPECT_EQ(readers[2]->PageCount(), 2);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        std::filesystem::remove(folder / std::to_string(i));
+        PageImage page;
+        try {
+            readers[i]->Read(0, page);
+            ADD_FAILURE() << "read a removed file";
+        } catch (const std::system_error& error) {
+            EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+        }
+    }
 }
 
 }  // namespace
