@@ -1,3 +1,5 @@
+// The gray plane of a bitmap and back: the gray level of each pixel, and the
+// byte of each plane value written three times into a 24-bit image.
 #include "image/GrayConversion.h"
 
 #include <cstdint>
