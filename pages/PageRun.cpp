@@ -9,9 +9,11 @@
 #include "pages/InputIdentities.h"
 #include "pages/InputJob.h"
 #include "pages/OutputNames.h"
+#include "pages/SerialWriter.h"
 #include "platform/Path.h"
 #include "platform/SystemError.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -85,6 +87,9 @@ public:
 
     RunTotals Go() {
         Plan();
+        const int atOnce = std::max(1, std::min(settings_.jobs, totals_.pages));
+        threads_ = settings_.threadsPerPage > 0 ? settings_.threadsPerPage
+                                                : std::max(1, whiten::DefaultThreads() / atOnce);
         report_.Started(totals_.pages);
         std::vector<std::thread> workers;
         for (int w = 1; w < settings_.jobs && w < static_cast<int>(tasks_.size()); ++w) {
@@ -191,15 +196,15 @@ private:
         const whiten::Page source{page.samples.data(), page.width, page.height,
                                   static_cast<std::ptrdiff_t>(page.width) * page.channels, page.channels};
         gray.resize(static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height));
-        whiten::WhitenInto(source, gray.data(), page.width, settings_.threadsPerPage);
+        whiten::WhitenInto(source, gray.data(), page.width, threads_);
         image = {gray.data(), page.width, page.height, page.width, page.dpiX, page.dpiY};
     }
 
     void WriteOne(const OutputPlan& plan, const std::string& path, const GrayImage& image) {
         MakeFolder(plan.folder);
-        auto writer = CreatePageWriter(path, plan.format, settings_.writer);
-        writer->Add(image);
-        writer->Commit();
+        SerialWriter writer(writerLock_, path, plan.format, settings_.writer);
+        writer.Add(image);
+        writer.Commit();
     }
 
     void WriteInOrder(InputJob& job, int index, bool ok, const GrayImage& image, Failure failure,
@@ -221,7 +226,7 @@ private:
             try {
                 if (!out.writer) {
                     MakeFolder(job.Plan().folder);
-                    out.writer = CreatePageWriter(path, job.Plan().format, settings_.writer);
+                    out.writer = std::make_unique<SerialWriter>(writerLock_, path, job.Plan().format, settings_.writer);
                 }
                 out.writer->Add(image);
                 ++out.added;
@@ -312,12 +317,14 @@ private:
 
     const RunSettings& settings_;
     RunReport& report_;
+    int threads_ = 1;
     std::vector<std::unique_ptr<InputJob>> jobs_;
     std::vector<Task> tasks_;
     std::atomic<std::size_t> next_{0};
     std::atomic<bool> stopped_{false};
     std::mutex turnLock_;
     std::condition_variable turnChanged_;
+    std::mutex writerLock_;
     std::mutex folderLock_;
     std::set<std::string> madeFolders_;
     std::mutex countLock_;

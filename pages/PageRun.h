@@ -15,7 +15,8 @@ struct RunSettings {
     OutputFormat format = OutputFormat::Png;
     WriterOptions writer;
     int jobs = 1;               // pages at once, at least 1
-    int threadsPerPage = 1;     // threads whitening each page, at least 1
+    int threadsPerPage = 0;     // threads whitening each page; 0: the cores shared among
+                                // the pages at once (all of them for a single page)
 };
 
 // Pages are handed out in input order. A page that is refused or fails is

@@ -15,8 +15,8 @@ namespace {
 
 constexpr int kUsageStatus = 2;
 
-// Every core busy: one page per core, and a page's own threads share the cores
-// among the pages at once (a single page gets them all).
+// Every core busy: one page per core; the run shares the cores among a page's
+// own threads.
 RunSettings Settings(const PagesOptions& options) {
     RunSettings settings;
     settings.inputs = options.inputs;
@@ -26,8 +26,7 @@ RunSettings Settings(const PagesOptions& options) {
     settings.writer = options.writer;
     const int cores = std::max(1, whiten::DefaultThreads());
     settings.jobs = options.jobs > 0 ? options.jobs : cores;
-    const int atOnce = std::max(1, std::min<int>(settings.jobs, static_cast<int>(options.inputs.size())));
-    settings.threadsPerPage = options.threads > 0 ? options.threads : std::max(1, cores / atOnce);
+    settings.threadsPerPage = options.threads;
     return settings;
 }
 
