@@ -110,7 +110,7 @@ print("|---|---|---|---|")
 for name in ["pages-jpeg-png", "pages-tiff-tiff", "opencv", "chain", "chain: whiten alone"] + \
         sorted(n for n in times if n.startswith("j")):
     median = statistics.median(times[name])
-    label = labels.get(name, "whiten-pages -j %s --threads %s" % tuple(name[1:].split("-t")))
+    label = labels[name] if name in labels else "whiten-pages -j %s --threads %s" % tuple(name[1:].split("-t"))
     print("| %s | %.3f | %.2f | %.0f MiB |" % (label, median / pages, median / opencv,
                                               max(peaks[name]) / 1024))
 PY
