@@ -11,7 +11,8 @@ namespace platform {
 // the console's Ctrl+C, Ctrl+Break and close) first removes the file named by
 // Remember and then ends the process as it would have without this object: by
 // the same signal, so that the caller still sees it. Interrupts the process
-// ignores stay ignored. The SIGXFSZ by which the system refuses to grow a file
+// ignores stay ignored, and those it handles itself (a fuzzing driver's timer)
+// keep their handler. The SIGXFSZ by which the system refuses to grow a file
 // beyond the file size limit ends nothing: the write fails instead ("File too
 // large"). One object at a time.
 class InterruptCleanup {

@@ -78,7 +78,11 @@ InterruptCleanup::InterruptCleanup() {
     handler.sa_mask = Interrupts();
     ForEachSignal([&handler](int signal) {
         installed[signal] = false;
-        if (sigaction(signal, nullptr, &previous[signal]) != 0 || previous[signal].sa_handler == SIG_IGN) return;
+        // Only signals at their default action: ignored ones stay ignored, and
+        // a handler of the program's own (a test driver's timer, say) keeps them.
+        if (sigaction(signal, nullptr, &previous[signal]) != 0 || (previous[signal].sa_flags & SA_SIGINFO) != 0 ||
+            previous[signal].sa_handler != SIG_DFL)
+            return;
         installed[signal] = sigaction(signal, &handler, nullptr) == 0;
     });
 }
