@@ -1,7 +1,9 @@
-// Fuzz target: the PNG reader of whiten-pages on a file in memory, every page
-// decoded. Pages above 2^20 pixels are refused by the lowered limit, so that
-// no allocation follows a fuzzed header's size; a refusal is an outcome, any
-// other exception a finding.
+// Fuzz target: the page readers of whiten-pages on a file in memory, every page
+// decoded. The reader is picked by the file's first bytes, so one source serves
+// the JPEG, PNG and TIFF targets, which differ only in their seed corpora.
+// Pages above 2^20 pixels are refused by the lowered limit, so that no
+// allocation follows a fuzzed header's size; a refusal is an outcome, any other
+// exception a finding.
 #include <cstdlib>
 
 #include "formats/PageReader.h"
