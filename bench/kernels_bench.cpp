@@ -8,11 +8,11 @@
 #include <random>
 #include <vector>
 
-#include "fft/CFft1D.h"
+#include "reference/CFft1D.h"
 #include "fft/CPrunedFft.h"
-#include "whiten/FlattenBackground.h"
+#include "reference/FlattenBackground.h"
 #include "whiten/FlattenBackgroundFast.h"
-#include "whiten/Reference.h"
+#include "reference/Reference.h"
 #include "whiten/ToneBytes.h"
 
 namespace {

@@ -42,9 +42,9 @@
 #include "image/GrayConversion.h"
 #include "platform/LargeBlock.h"
 #include "platform/ParallelFor.h"
-#include "whiten/FlattenBackground.h"
+#include "reference/FlattenBackground.h"
 #include "whiten/FlattenBackgroundFast.h"
-#include "whiten/Reference.h"
+#include "reference/Reference.h"
 #include "whiten/ToneBytes.h"
 #include "whiten/WhitenPage.h"
 

@@ -21,7 +21,7 @@
 #include "app/ProcessFile.h"
 #include "image/BmpFileBroken.h"
 #include "image/CBmp24.h"
-#include "whiten/Reference.h"
+#include "reference/Reference.h"
 
 namespace fuzzcheck {
 

@@ -7,7 +7,7 @@
 
 #include "image/CBmp24.h"
 #include "support/temp_dir.h"
-#include "whiten/Reference.h"
+#include "reference/Reference.h"
 
 namespace testbmp {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <random>
 
-#include "fft/CFft1D.h"
+#include "reference/CFft1D.h"
 #include "fft/CPrunedFft.h"
 #include "support/golden.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fft/CFftWindow1D.h"
-#include "fft/CFftWindow2D.h"
+#include "reference/CFftWindow2D.h"
 #include "support/golden.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "support/golden.h"
-#include "whiten/FlattenBackground.h"
+#include "reference/FlattenBackground.h"
 #include "whiten/FlattenBackgroundFast.h"
 #include "whiten/Histogram.h"
 

@@ -9,7 +9,7 @@
 
 #include "support/golden.h"
 #include "whiten/Histogram.h"
-#include "whiten/Reference.h"
+#include "reference/Reference.h"
 
 using testsupport::GoldenReader;
 using testsupport::Hex;

@@ -1,5 +1,5 @@
 // Radix-2 decimation-in-frequency FFT over one axis.
-#include "fft/CFft1D.h"
+#include "reference/CFft1D.h"
 
 #include <string>
 #include <utility>

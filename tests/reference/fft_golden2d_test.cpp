@@ -7,7 +7,7 @@
 #include <string>
 
 #include "array/CArray2D.h"
-#include "fft/CFft2D.h"
+#include "reference/CFft2D.h"
 #include "support/golden.h"
 
 namespace {

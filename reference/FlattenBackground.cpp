@@ -1,14 +1,14 @@
 // The reference the tests compare against, not the tool's path: the
 // straightforward flattening on full padded planes.
-#include "whiten/FlattenBackground.h"
+#include "reference/FlattenBackground.h"
 
 #include <complex>
 #include <string>
 
-#include "fft/CFft2D.h"
-#include "fft/CFftWindow2D.h"
+#include "reference/CFft2D.h"
+#include "reference/CFftWindow2D.h"
 #include "whiten/FlatteningSizes.h"
-#include "whiten/PlaneArithmetic.h"
+#include "reference/PlaneArithmetic.h"
 
 namespace {
 

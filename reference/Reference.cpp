@@ -1,12 +1,12 @@
 // The reference the tests compare against, not the tool's path.
-#include "whiten/Reference.h"
+#include "reference/Reference.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "image/GrayConversion.h"
 #include "platform/ParallelFor.h"
-#include "whiten/FlattenBackground.h"
+#include "reference/FlattenBackground.h"
 #include "whiten/Histogram.h"
 
 void WhitenPageReference(CBmp24_<0>& image, int threads) {

@@ -1,5 +1,5 @@
 // Two-dimensional FFT: rows in place, columns through one scratch sequence.
-#include "fft/CFft2D.h"
+#include "reference/CFft2D.h"
 
 #include <string>
 #include <vector>

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "array/CArray2D.h"
-#include "fft/CFft1D.h"
+#include "reference/CFft1D.h"
 
 class CFft2D {
 public:

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "fft/CFft1D.h"
+#include "reference/CFft1D.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The reference the tests compare against, not the tool's path.
-#include "whiten/PlaneArithmetic.h"
+#include "reference/PlaneArithmetic.h"
 
 #include <cmath>
 

@@ -6,9 +6,9 @@
 #include <complex>
 
 #include "support/golden.h"
-#include "whiten/FlattenBackground.h"
+#include "reference/FlattenBackground.h"
 #include "whiten/FlatteningSizes.h"
-#include "whiten/PlaneArithmetic.h"
+#include "reference/PlaneArithmetic.h"
 
 using testsupport::GoldenReader;
 using testsupport::Hex;
