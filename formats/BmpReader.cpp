@@ -31,7 +31,7 @@ public:
             // Pixels per metre as the file states them (Load keeps the file's header).
             const double dpiX = static_cast<std::int32_t>(bmp::GetU32(bitmap.InfoHeader() + bmp::kBiXPelsPerMeter)) * 0.0254;
             const double dpiY = static_cast<std::int32_t>(bmp::GetU32(bitmap.InfoHeader() + bmp::kBiYPelsPerMeter)) * 0.0254;
-            AllocatePage(page, width, height, 3, whiten::kMaxPixels);
+            AllocatePage(page, width, height, 3, limits::kMaxPixels);
             const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
             for (std::int64_t y = 0; y < height; ++y)
                 std::memcpy(page.samples.data() + y * rowBytes, bitmap.Row(static_cast<std::int32_t>(height - 1 - y)),

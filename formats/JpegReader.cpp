@@ -87,7 +87,7 @@ public:
         InstallJpegError(*reinterpret_cast<j_common_ptr>(&d.cinfo), d.error);
         // A lowered pixel limit bounds libjpeg's own storage too (the coefficients
         // of a progressive file: 2 bytes a sample), so that fuzzed headers stay small.
-        const long memoryLimit = maxPixels_ < whiten::kMaxPixels ? static_cast<long>(maxPixels_ * 32 + (1 << 20)) : 0;
+        const long memoryLimit = maxPixels_ < limits::kMaxPixels ? static_cast<long>(maxPixels_ * 32 + (1 << 20)) : 0;
         if (!ReadHeader(&d, bytes.data(), bytes.size(), memoryLimit)) Refuse(d);
 
         jpeg_decompress_struct& cinfo = d.cinfo;

@@ -85,9 +85,9 @@ std::unique_ptr<PageReader> OpenPageReader(const std::string& path) {
     }
     // Readers keep the path alone and read the file when a page is read.
     switch (KindOf(head, got)) {
-        case Kind::Jpeg: return OpenJpegReader({path, {}}, whiten::kMaxPixels);
-        case Kind::Png: return OpenPngReader({path, {}}, whiten::kMaxPixels);
-        case Kind::Tiff: return OpenTiffReader({path, {}}, whiten::kMaxPixels);
+        case Kind::Jpeg: return OpenJpegReader({path, {}}, limits::kMaxPixels);
+        case Kind::Png: return OpenPngReader({path, {}}, limits::kMaxPixels);
+        case Kind::Tiff: return OpenTiffReader({path, {}}, limits::kMaxPixels);
         case Kind::Bmp: return OpenBmpReader(path);
         case Kind::Unknown: break;
     }

@@ -8,11 +8,8 @@
 namespace formats {
 
 void CheckPageSize(std::int64_t width, std::int64_t height, std::int64_t maxPixels) {
-    const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
-    if (width < 1 || height < 1) throw PageRefused(size + ": an empty page");
-    if (width > whiten::kMaxSide || height > whiten::kMaxSide || width * height > maxPixels)
-        throw PageRefused(size + ": beyond the largest page (" + std::to_string(whiten::kMaxSide) +
-                          " pixels a side, " + std::to_string(maxPixels) + " in all)");
+    const std::string problem = limits::PageSizeProblem(width, height, maxPixels);
+    if (!problem.empty()) throw PageRefused(problem);
 }
 
 void AllocatePage(PageImage& page, std::int64_t width, std::int64_t height, int channels, std::int64_t maxPixels) {

@@ -14,8 +14,8 @@
 
 namespace formats {
 
-// Refuses a width x height page outside 1 .. kMaxSide a side or above
-// maxPixels pixels ("100000 x 100000 pixels: beyond the largest page ...").
+// Refuses a width x height page outside the limits (limits::PageSizeProblem)
+// or above maxPixels pixels.
 // Readers call it as soon as the header is read, before the library sizes
 // its own buffers from it.
 void CheckPageSize(std::int64_t width, std::int64_t height, std::int64_t maxPixels);

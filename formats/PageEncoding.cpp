@@ -3,16 +3,14 @@
 #include <stdexcept>
 #include <utility>
 
-#include "library/whiten.h"
+#include "image/PageLimits.h"
 
 namespace formats {
 
 void CheckGrayImage(const GrayImage& page) {
     if (page.bytes == nullptr) throw std::invalid_argument("a gray page without bytes");
-    if (page.width < 1 || page.height < 1 || page.width > whiten::kMaxSide || page.height > whiten::kMaxSide)
-        throw std::invalid_argument("a gray page's sides are 1 .. 1048576 pixels");
-    if (std::int64_t{page.width} * page.height > whiten::kMaxPixels)
-        throw std::invalid_argument("a gray page has at most 1073741823 pixels");
+    const std::string problem = limits::PageSizeProblem(page.width, page.height);
+    if (!problem.empty()) throw std::invalid_argument("a gray page of " + problem);
     if (page.stride < page.width) throw std::invalid_argument("a gray page's stride is shorter than its rows");
 }
 

@@ -12,8 +12,8 @@
 
 namespace formats {
 
-// Throws std::invalid_argument for a null page, a side outside
-// 1 .. kMaxSide, more than kMaxPixels pixels or a stride shorter than a row.
+// Throws std::invalid_argument for a null page, a page outside the limits
+// (limits::PageSizeProblem) or a stride shorter than a row.
 void CheckGrayImage(const GrayImage& page);
 
 // The file a writer fills; complete or absent (platform::OutputFile).

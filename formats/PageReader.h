@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "formats/PageImage.h"
-#include "library/whiten.h"
+#include "image/PageLimits.h"
 
 // A page that cannot be whitened: a broken or truncated file, a picture beyond
 // the size limits, a kind of picture that is refused. what() is the one-line
@@ -57,4 +57,4 @@ std::unique_ptr<PageReader> OpenPageReader(const std::string& path);
 // a path only), for fuzzing and tests. `maxPixels` lowers the pixel limit, so
 // that a fuzzer's pages stay small.
 std::unique_ptr<PageReader> OpenPageReaderFromMemory(std::vector<std::uint8_t> bytes,
-                                                     std::int64_t maxPixels = whiten::kMaxPixels);
+                                                     std::int64_t maxPixels = limits::kMaxPixels);

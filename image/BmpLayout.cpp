@@ -13,8 +13,8 @@ namespace bmp {
 // A page the headers pass fits every block the job makes for it, so that no
 // page is refused for its size once loaded. The gray plane is the binding one;
 // the stored rows (at most 3 x width + 3 bytes each) give bfSize.
-static_assert(kMaxPixels <= arraysize::MaxElements<float>(), "the gray plane holds every pixel");
-static_assert(3 * kMaxPixels + 3 * kMaxSide + std::int64_t{kHeadersSize} <=
+static_assert(limits::kMaxPixels <= arraysize::MaxElements<float>(), "the gray plane holds every pixel");
+static_assert(3 * limits::kMaxPixels + 3 * limits::kMaxSide + std::int64_t{kHeadersSize} <=
                   std::int64_t{std::numeric_limits<std::uint32_t>::max()},
               "bfSize fits 32 bits");
 
@@ -28,7 +28,7 @@ PixelLayout CheckLayout(const std::uint8_t* headers, std::uint64_t fileSize) {
     if (width <= 0 || height == 0) throw BmpFileBroken("width or height is not positive");
     const bool topDown = height < 0;
     if (topDown) height = -height;
-    if (!SizeWithinLimits(width, height)) throw BmpFileBroken("image is too large");
+    if (!limits::FitsLimits(width, height)) throw BmpFileBroken("image is too large");
 
     PixelLayout layout;
     layout.width = static_cast<std::int32_t>(width);

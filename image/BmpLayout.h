@@ -4,23 +4,13 @@
 
 #include <cstdint>
 
-namespace bmp {
+#include "image/PageLimits.h"
 
-// Largest page accepted: 1,048,576 pixels per side and 2^30 - 1 pixels in all,
-// the most a gray plane of floats holds (its byte size is a 32-bit value). Every
-// other block the job makes for a page is smaller (see BmpLayout.cpp).
-constexpr std::int64_t kMaxSide = std::int64_t{1} << 20;
-constexpr std::int64_t kMaxPixels = (std::int64_t{1} << 30) - 1;
+namespace bmp {
 
 // Bytes of a stored 24-bit row: 3 × width rounded up to a multiple of 4; 0 for width 0.
 constexpr std::int64_t RowBytes24(std::int64_t width) {
     return width <= 0 ? 0 : ((3 * width - 1) / 4) * 4 + 4;
-}
-
-// True when a width × height page (both ≥ 0) is within the limits above.
-constexpr bool SizeWithinLimits(std::int64_t width, std::int64_t height) {
-    return width >= 0 && height >= 0 && width <= kMaxSide && height <= kMaxSide &&
-           width * height <= kMaxPixels;
 }
 
 struct PixelLayout {

@@ -107,7 +107,7 @@ void CBmp24_<N>::CreateForOverwrite(std::int32_t newWidth, std::int32_t newHeigh
 
 template <int N>
 void CBmp24_<N>::Reshape(std::int32_t newWidth, std::int32_t newHeight, bool clear) {
-    if (!bmp::SizeWithinLimits(newWidth, newHeight)) throw std::string("CBmp24_::Create : image size error!");
+    if (!limits::FitsLimits(newWidth, newHeight)) throw std::string("CBmp24_::Create : image size error!");
     const std::int64_t newRowBytes = bmp::RowBytes24(newWidth);
     const std::size_t blockBytes = static_cast<std::size_t>(newRowBytes) * static_cast<std::size_t>(newHeight);
     // An image of the same size keeps its pixel block: the same storage.

@@ -10,6 +10,7 @@
 
 #include "array/UnclearedStorage.h"
 #include "image/GrayConversion.h"
+#include "image/PageLimits.h"
 #include "platform/ParallelFor.h"
 #include "whiten/WhitenPage.h"
 
@@ -18,13 +19,13 @@
 #endif
 
 namespace whiten {
+
+// The public header states the limits for callers; they are the engine's own.
+static_assert(kMaxSide == limits::kMaxSide && kMaxPixels == limits::kMaxPixels);
+
 namespace {
 
 [[noreturn]] void Refuse(const std::string& what) { throw std::invalid_argument("whiten: " + what); }
-
-std::string Size(std::int64_t width, std::int64_t height) {
-    return std::to_string(width) + " x " + std::to_string(height);
-}
 
 // The bytes [first, last) that `height` rows of `rowBytes` bytes, `stride`
 // apart, cover. Unsigned arithmetic, so a negative stride wraps as it should.
@@ -54,12 +55,8 @@ void CheckPage(const Page& page, int threads) {
     if (threads < 0) Refuse("threads must be 0 (every core) or more, got " + std::to_string(threads));
     if (page.channels != 1 && page.channels != 3 && page.channels != 4)
         Refuse("channels must be 1, 3 or 4, got " + std::to_string(page.channels));
-    if (page.width < 1 || page.height < 1 || page.width > kMaxSide || page.height > kMaxSide)
-        Refuse("width and height must be 1 to " + std::to_string(kMaxSide) + " pixels, got " +
-               Size(page.width, page.height));
-    if (static_cast<std::int64_t>(page.width) * page.height > kMaxPixels)
-        Refuse("a page may have at most " + std::to_string(kMaxPixels) + " pixels (fewer than 2^30), got " +
-               Size(page.width, page.height));
+    const std::string problem = limits::PageSizeProblem(page.width, page.height);
+    if (!problem.empty()) Refuse(problem);
     if (page.samples == nullptr) Refuse("the page's samples are null");
     CheckStride("the page's", page.stride, static_cast<std::int64_t>(page.width) * page.channels, page.height);
 }

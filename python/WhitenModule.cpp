@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "image/PageLimits.h"
 #include "library/whiten.h"
 
 namespace py = pybind11;
@@ -32,13 +33,8 @@ int Channels(const py::array& page) {
 // The library's limits, checked before anything is copied or allocated (a
 // broadcast array can claim any size without holding it).
 void CheckSides(py::ssize_t height, py::ssize_t width) {
-    const std::int64_t h = height, w = width;
-    if (h < 1 || w < 1 || h > whiten::kMaxSide || w > whiten::kMaxSide)
-        throw py::value_error("whiten: each side of a page is 1 .. " + std::to_string(whiten::kMaxSide) +
-                              " pixels, not " + std::to_string(h) + " x " + std::to_string(w) + " (H x W)");
-    if (h * w > whiten::kMaxPixels)
-        throw py::value_error("whiten: a page has at most " + std::to_string(whiten::kMaxPixels) + " pixels, not " +
-                              std::to_string(h) + " x " + std::to_string(w) + " = " + std::to_string(h * w));
+    const std::string problem = limits::PageSizeProblem(width, height);
+    if (!problem.empty()) throw py::value_error("whiten: " + problem + " (width x height)");
 }
 
 int ThreadCount(const py::object& threads) {

@@ -115,9 +115,9 @@ TEST(Library, RefusesBadArgumentsNamingTheLimit) {
         const char* message;
     };
     const Case cases[] = {
-        {"no width", {in, 0, 4, 4, 1}, out.data(), 4, 0, "1 to 1048576"},
-        {"negative height", {in, 4, -1, 4, 1}, out.data(), 4, 0, "1 to 1048576"},
-        {"side beyond 2^20", {in, 1048577, 1, 1048577, 1}, out.data(), 1048577, 0, "1 to 1048576"},
+        {"no width", {in, 0, 4, 4, 1}, out.data(), 4, 0, "0 x 4 pixels: an empty page"},
+        {"negative height", {in, 4, -1, 4, 1}, out.data(), 4, 0, "4 x -1 pixels: an empty page"},
+        {"side beyond 2^20", {in, 1048577, 1, 1048577, 1}, out.data(), 1048577, 0, "1048577 x 1 pixels: beyond the largest page (1048576 pixels a side"},
         {"2^30 pixels", {in, 1 << 15, 1 << 15, 1 << 15, 1}, out.data(), 1 << 15, 0, "1073741823"},
         {"two channels", {in, 4, 4, 8, 2}, out.data(), 4, 0, "1, 3 or 4"},
         {"no samples", {nullptr, 4, 4, 4, 1}, out.data(), 4, 0, "null"},

@@ -141,9 +141,9 @@ REFUSED = {
     "5 samples": (np.zeros((4, 4, 5), np.uint8), ValueError, "(H, W, 4)"),
     "1-D": (np.zeros(16, np.uint8), ValueError, "(H, W, 3)"),
     "4-D": (np.zeros((2, 2, 2, 3), np.uint8), ValueError, "(H, W, 3)"),
-    "no rows": (np.zeros((0, 5), np.uint8), ValueError, "1 .. 1048576"),
-    "no columns": (np.zeros((5, 0, 3), np.uint8), ValueError, "1 .. 1048576"),
-    "a side of 2**20 + 1": (broadcast(1, 2**20 + 1), ValueError, "1 .. 1048576"),
+    "no rows": (np.zeros((0, 5), np.uint8), ValueError, "5 x 0 pixels: an empty page"),
+    "no columns": (np.zeros((5, 0, 3), np.uint8), ValueError, "0 x 5 pixels: an empty page"),
+    "a side of 2**20 + 1": (broadcast(1, 2**20 + 1), ValueError, "1048577 x 1 pixels: beyond the largest page (1048576 pixels a side"),
     "2**30 pixels": (broadcast(2**15, 2**15), ValueError, "1073741823"),
     "2**30 pixels of 4 samples": (broadcast(2**15, 2**15, 4), ValueError, "1073741823"),
 }
