@@ -26,8 +26,8 @@ Kind KindOf(const std::uint8_t* head, std::size_t size) {
 }
 
 [[noreturn]] void RefuseUnknown(std::uint64_t size) {
-    if (size == 0) throw PageRefused("an empty file");
-    throw PageRefused("not a JPEG, PNG, TIFF or BMP file");
+    if (size == 0) throw NotAPageFile("an empty file");
+    throw NotAPageFile("not a JPEG, PNG, TIFF or BMP file");
 }
 
 struct FileCloser {

@@ -19,6 +19,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file that is no page at all by its first bytes (empty, or of no kind the
+// readers know), so that a folder's other files can be passed over quietly.
+class NotAPageFile : public PageRefused {
+public:
+    using PageRefused::PageRefused;
+};
+
 // A reader belongs to one thread at a time; different readers may decode at
 // once on different threads (the libraries' messages go to each reader's own
 // handlers, and no reader keeps global state).
@@ -49,7 +56,7 @@ public:
 //   X/YResolution with ResolutionUnit; a bitmap's pixels per metre.
 
 // Opens `path` and picks the reader by the file's first bytes, not its name.
-// Throws PageRefused for a file that is no page of a known kind, and
+// Throws NotAPageFile for a file that is no page of a known kind, and
 // std::system_error (the system's reason) when the file cannot be opened or read.
 std::unique_ptr<PageReader> OpenPageReader(const std::string& path);
 
