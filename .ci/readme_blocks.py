@@ -13,6 +13,8 @@ for .ci/readme to run on a fresh clone. Which commands run:
 - An indented block right after a list item is an error too, since Markdown
   may read it as part of the item rather than as code.
 The skipped blocks and lines are listed on standard error with their reasons.
+Each command line is followed by a check of its status, so that the script
+stops at the first command that fails, also the first of `a && b`.
 """
 import re
 import shlex
@@ -43,6 +45,15 @@ SKIPPED_COMMANDS = {
 }
 
 RUN_LANGUAGES = {"", "sh", "bash", "shell", "console"}
+
+# set -e lets the first command of `a && b` fail unseen, so each command line
+# is followed by a check of its status; not a line that the next one continues.
+CHECK = 'status=$?; [ $status = 0 ] || {{ echo "README.md:{line}: status $status" >&2; exit $status; }}'
+CONTINUED = re.compile(r"(\\|\||&&|\bdo|\bthen|\belse|[{(])\s*$")
+
+
+class ReadmeError(Exception):
+    """A README that the convention cannot run as it stands."""
 
 
 def sections(lines):
@@ -91,8 +102,8 @@ def code_blocks(lines):
             # After a list item, or a line continuing one, Markdown may take
             # the indented lines for part of the item.
             if re.match(r"([-*+]|\d+\.) | {1,3}\S", last_text):
-                sys.exit(f"README.md:{number}: an indented block right after a list item; "
-                         "put a paragraph between or fence it")
+                raise ReadmeError(f"README.md:{number}: an indented block right after a list item; "
+                                  "put a paragraph between or fence it")
             block, start, where = [line[4:]], number, where_now
         elif line.strip():
             last_text = line
@@ -101,41 +112,51 @@ def code_blocks(lines):
         yield start, where, fence or "", trimmed(block)
 
 
-def script(lines):
+def script(lines, skipped_sections=None, skipped_commands=None, report=None):
+    """The bash script of the README's lines; `report` gets a line for each
+    block or command left out (standard error by default)."""
+    skipped_sections = SKIPPED_SECTIONS if skipped_sections is None else skipped_sections
+    skipped_commands = SKIPPED_COMMANDS if skipped_commands is None else skipped_commands
+    report = report or (lambda line: print(line, file=sys.stderr))
     out = ["set -euo pipefail",
            "# Root already, or sudo for a user who is not.",
            'sudo() { if [ "$(id -u)" = 0 ]; then "$@"; else command sudo "$@"; fi; }']
-    used_sections, used_commands = set(), set()
+    used_commands = set()
     headings = {title for _, where, _ in sections(lines) for title in where}
     for start, (chapter, section), language, block in code_blocks(lines):
-        skipped = next((title for title in (section, chapter) if title in SKIPPED_SECTIONS), None)
+        skipped = next((title for title in (section, chapter) if title in skipped_sections), None)
         if skipped:
-            used_sections.add(skipped)
-            print(f"-- not run, README.md:{start} ({skipped}): {SKIPPED_SECTIONS[skipped]}", file=sys.stderr)
+            report(f"-- not run, README.md:{start} ({skipped}): {skipped_sections[skipped]}")
             continue
         if language not in RUN_LANGUAGES:
-            sys.exit(f"README.md:{start}: a ```{language} block in section {section!r}, which is not "
-                     "skipped: list the section in .ci/readme_blocks.py or make the block a shell block")
+            raise ReadmeError(f"README.md:{start}: a ```{language} block in section {section!r}, which is "
+                              "not skipped: list the section in .ci/readme_blocks.py or make it a shell block")
         kept = []
-        for offset, line in enumerate(block):
+        for number, line in enumerate(block, start):
             command = line.split(" #")[0].strip()
-            if command in SKIPPED_COMMANDS:
+            if command in skipped_commands:
                 used_commands.add(command)
-                print(f"-- not run, README.md:{start + offset}: {command}: {SKIPPED_COMMANDS[command]}",
-                      file=sys.stderr)
-            else:
-                kept.append(line)
-        if trimmed(kept):
-            out.append(f"echo {shlex.quote(f'== README.md:{start}: ' + kept[0].strip())}")
-            out.extend(kept)
-    for title in SKIPPED_SECTIONS:
+                report(f"-- not run, README.md:{number}: {command}: {skipped_commands[command]}")
+            elif line.strip() or kept:
+                kept.append((number, line))
+        if kept:
+            first = f"README.md:{kept[0][0]}: {kept[0][1].strip()}"
+            out.append(f'echo "== $SECONDS s, "{shlex.quote(first)}')
+            for number, line in kept:
+                out.append(line)
+                if line.strip() and not CONTINUED.search(line.split(" #")[0]):
+                    out.append(CHECK.format(line=number))
+    for title in skipped_sections:
         if title not in headings:
-            sys.exit(f"SKIPPED_SECTIONS names {title!r}, which is no heading of README.md")
-    for command in SKIPPED_COMMANDS:
+            raise ReadmeError(f"SKIPPED_SECTIONS names {title!r}, which is no heading of README.md")
+    for command in skipped_commands:
         if command not in used_commands:
-            sys.exit(f"SKIPPED_COMMANDS names {command!r}, which is no command of README.md")
+            raise ReadmeError(f"SKIPPED_COMMANDS names {command!r}, which is no command of README.md")
     return "\n".join(out) + "\n"
 
 
 if __name__ == "__main__":
-    sys.stdout.write(script(open(sys.argv[1], encoding="utf-8").read().splitlines()))
+    try:
+        sys.stdout.write(script(open(sys.argv[1], encoding="utf-8").read().splitlines()))
+    except ReadmeError as error:
+        sys.exit(str(error))
