@@ -1,10 +1,12 @@
 # The Python module against the whiten tool: the same bytes for every form of
 # a page, the refusals with their exceptions, and threads side by side.
 # Needs WHITEN_BINARY (the built tool) and the built package on PYTHONPATH.
+import hashlib
 import os
 import shutil
 import struct
 import subprocess
+import sys
 import threading
 import time
 import tracemalloc
@@ -137,6 +139,13 @@ REFUSED = {
     "int8": (np.zeros((4, 4), np.int8), TypeError, "uint8"),
     "bool": (np.zeros((4, 4), bool), TypeError, "uint8"),
     "list of ints": ([[1, 2], [3, 4]], TypeError, "uint8"),
+    # Not arrays: a short message naming what was given and what to call (the default one
+    # prints the argument: megabytes for a page held as a list).
+    "a page as a list": (np.zeros((300, 400, 3), np.uint8).tolist(), TypeError, "not a list; .*numpy.asarray"),
+    "a tuple": ((1, 2), TypeError, "not a tuple; .*numpy.asarray"),
+    "None (a failed cv2.imread)": (None, TypeError, "not None .*cv2.imread"),
+    "a Pillow image": (Image.new("RGB", (4, 4)), TypeError, "whiten.whiten_image"),
+    "a file name": ("page.jpg", TypeError, "not str"),
     "2 samples": (np.zeros((4, 4, 2), np.uint8), ValueError, "(H, W, 4)"),
     "5 samples": (np.zeros((4, 4, 5), np.uint8), ValueError, "(H, W, 4)"),
     "1-D": (np.zeros(16, np.uint8), ValueError, "(H, W, 3)"),
@@ -154,12 +163,13 @@ def test_refuses_before_allocating(case):
     page, error, message = REFUSED[case]
     tracemalloc.start()
     try:
-        with pytest.raises(error, match=message.replace("(", r"\(").replace(")", r"\)")):
+        with pytest.raises(error, match=message.replace("(", r"\(").replace(")", r"\)")) as raised:
             whiten.whiten(page)
         peak = tracemalloc.get_traced_memory()[1]
     finally:
         tracemalloc.stop()
     assert peak < 1 << 20
+    assert len(str(raised.value)) < 200, str(raised.value)[:300]
 
 
 @pytest.mark.parametrize("threads, error", [(-1, ValueError), (2**31, ValueError), (10**30, ValueError),
@@ -259,3 +269,65 @@ def test_whiten_image_refuses_modes(mode, advice):
 
 def test_version_is_the_projects():
     assert whiten.__version__ == os.environ["WHITEN_VERSION"]
+
+
+def run_child(code, *args):
+    """Runs `code` in a fresh interpreter with the package; its standard output, stripped."""
+    child = subprocess.run([sys.executable, "-c", code, *map(str, args)], capture_output=True, text=True,
+                           timeout=600)
+    assert child.returncode == 0, child.stderr
+    return child.stdout.strip()
+
+
+# Whitens a 1000 x 1400 colour page with the thread count of argv[1], the address space limited
+# to what the process holds plus 512 MiB: working sets sized by the count asked for would take
+# gigabytes (about 2 GiB for 10**6 threads). Prints the result's digest.
+BOUNDED_WHITENING = """
+import hashlib, resource, sys
+import numpy as np, whiten
+page = np.random.default_rng(5).integers(120, 250, (1400, 1000, 3), dtype=np.uint8)
+held = int(open("/proc/self/statm").read().split()[0]) * resource.getpagesize()
+resource.setrlimit(resource.RLIMIT_AS, (held + (512 << 20),) * 2)
+print(hashlib.sha256(whiten.whiten(page, threads=int(sys.argv[1])).tobytes()).hexdigest())
+"""
+
+
+@pytest.mark.parametrize("threads", [1, 3, 1000, 10**6, 2**31 - 1])
+def test_any_thread_count_gives_the_same_bytes_in_bounded_memory(threads):
+    page = np.random.default_rng(5).integers(120, 250, (1400, 1000, 3), dtype=np.uint8)
+    expected = hashlib.sha256(whiten.whiten(page, threads=1).tobytes()).hexdigest()
+    assert run_child(BOUNDED_WHITENING, threads) == expected
+
+
+# Sends SIGINT a tenth of the way into a whitening as long as the one before it, and prints the
+# processor time the process spent from the signal to the KeyboardInterrupt, and the whole call's.
+INTERRUPTED_WHITENING = """
+import os, resource, signal, threading, time
+import numpy as np, whiten
+def spent():
+    usage = resource.getrusage(resource.RUSAGE_SELF)
+    return usage.ru_utime + usage.ru_stime
+page = np.full((3000, 3000), 180, np.uint8)
+page[::50] = 20
+start, wall = spent(), time.monotonic()
+whiten.whiten(page, threads=1)
+whole, wall = spent() - start, time.monotonic() - wall
+sent = []
+def interrupt():
+    sent.append(spent())
+    os.kill(os.getpid(), signal.SIGINT)
+threading.Timer(wall / 10, interrupt).start()
+try:
+    whiten.whiten(page, threads=1)
+    print("no KeyboardInterrupt")
+except KeyboardInterrupt:
+    print(spent() - sent[0], whole)
+"""
+
+
+def test_ctrl_c_stops_the_whitening():
+    answer = run_child(INTERRUPTED_WHITENING)
+    assert answer != "no KeyboardInterrupt"
+    after_signal, whole = map(float, answer.split())
+    # Waiting for the call to end would spend nine tenths of the whole call after the signal.
+    assert after_signal < whole / 3, answer
