@@ -1,5 +1,5 @@
-// whiten._whiten: the library's page whitening on numpy arrays. The argument
-// checks live in PageArgument.cpp.
+// whiten._whiten: the library's page whitening on numpy arrays, and the
+// project's page readers. The argument checks live in PageArgument.cpp.
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -9,6 +9,8 @@
 #include "library/whiten.h"
 #include "python/Interruptible.h"
 #include "python/PageArgument.h"
+#include "python/PageErrors.h"
+#include "python/PageFile.h"
 
 namespace py = pybind11;
 
@@ -69,6 +71,8 @@ to its end. Besides the result the call needs one float (4 bytes) per pixel
 and small working sets.)");
     module.def("default_threads", &whiten::DefaultThreads,
                "default_threads() -> int\n\nThe threads whiten() uses when threads is None or 0: the machine's cores.");
+    wrap::AddPageErrors(module);
+    wrap::AddPageFile(module);
     module.attr("MAX_SIDE") = whiten::kMaxSide;
     module.attr("MAX_PIXELS") = whiten::kMaxPixels;
     module.attr("__version__") = whiten::Version();

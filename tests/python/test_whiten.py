@@ -230,6 +230,12 @@ def test_another_thread_runs_while_a_page_is_whitened():
     assert sum(start + quarter < t < end - quarter for t in ticks) >= 3
 
 
+def on_white(v, a):
+    """Alpha composited on white: the nearest integer to v a / 255 + 255 - a."""
+    a = a[..., None] if v.ndim == 3 else a
+    return np.floor(v * (a / 255.0) + (255.0 - a) + 0.5).astype(np.uint8)
+
+
 def image_of(mode, pixels, dpi):
     rgb = np.ascontiguousarray(pixels[..., ::-1])
     g = gray(pixels)
@@ -239,29 +245,44 @@ def image_of(mode, pixels, dpi):
         "RGBA": lambda: Image.fromarray(np.dstack([rgb, 255 - g]), "RGBA"),
         "P": lambda: Image.fromarray(rgb, "RGB").quantize(64),
         "LA": lambda: Image.fromarray(np.dstack([g, 255 - g]), "LA"),
+        "CMYK": lambda: Image.fromarray(np.dstack([rgb, g // 2]), "CMYK"),
+        "I;16": lambda: Image.fromarray(g.astype(np.uint16) * 256 + 255 - g),
     }[mode]()
     if dpi:
         image.info["dpi"] = dpi
     return image
 
 
+def cmyk_to_rgb(cmyk):
+    """R = (255 - C)(255 - K) / 255, rounded half up."""
+    return np.floor((255.0 - cmyk[..., :3]) * (255.0 - cmyk[..., 3:]) / 255 + 0.5).astype(np.uint8)
+
+
+# What whiten_image(image) must equal whiten() of: the image's samples as the readers decode a file.
+EQUIVALENT = {
+    "L": lambda image: np.asarray(image),
+    "RGB": lambda image: np.asarray(image),
+    "RGBA": lambda image: on_white(np.asarray(image)[..., :3], np.asarray(image)[..., 3]),
+    "LA": lambda image: on_white(np.asarray(image)[..., 0], np.asarray(image)[..., 1]),
+    # whitened by its colours
+    "P": lambda image: np.array(image.getpalette(), np.uint8).reshape(-1, 3)[np.asarray(image)],
+    "CMYK": lambda image: cmyk_to_rgb(np.asarray(image)),
+    "I;16": lambda image: (np.asarray(image) >> 8).astype(np.uint8),  # the high byte
+}
+
+
 @pytest.mark.parametrize("mode, dpi", [("L", (300, 300)), ("RGB", None), ("RGBA", (150, 200)), ("P", (72, 72)),
-                                       ("LA", None)])
+                                       ("LA", None), ("CMYK", (200, 200)), ("I;16", None)])
 def test_whiten_image(mode, dpi):
     pixels = read_bmp(GOLDEN / "text_257x129.bmp")
     image = image_of(mode, pixels, dpi)
-    if mode == "P":  # whitened by its colours
-        palette = np.array(image.getpalette(), np.uint8).reshape(-1, 3)
-        equivalent = palette[np.asarray(image)]
-    else:
-        equivalent = gray(pixels) if mode in ("L", "LA") else pixels
     result = whiten.whiten_image(image)
     assert result.mode == "L" and result.info.get("dpi") == dpi
-    np.testing.assert_array_equal(np.asarray(result), whiten.whiten(equivalent))
+    np.testing.assert_array_equal(np.asarray(result), whiten.whiten(EQUIVALENT[mode](image)))
 
 
-@pytest.mark.parametrize("mode, advice", [("1", "convert"), ("CMYK", "convert"), ("I;16", "8 bits"),
-                                          ("I", "8 bits"), ("F", "8 bits")])
+@pytest.mark.parametrize("mode, advice", [("1", "convert"), ("YCbCr", "convert"), ("I", "8 bits"),
+                                          ("F", "8 bits")])
 def test_whiten_image_refuses_modes(mode, advice):
     with pytest.raises(ValueError, match=advice):
         whiten.whiten_image(Image.new(mode, (8, 8)))
