@@ -10,6 +10,7 @@
 #include "pages/InputJob.h"
 #include "pages/OutputNames.h"
 #include "pages/SerialWriter.h"
+#include "platform/ParallelFor.h"
 #include "platform/Path.h"
 #include "platform/SystemError.h"
 
@@ -64,6 +65,8 @@ Failure Classify(std::exception_ptr error, bool writing) {
         return {PageResult::Refused, limit.what(), false};
     } catch (const RunStops& stop) {
         return {PageResult::Failed, stop.what(), true};
+    } catch (const StopRequested&) {  // the caller's Ctrl-C (platform/ParallelFor.h): nothing more is written
+        return {PageResult::Failed, "interrupted", true};
     } catch (const std::system_error& system) {
         return {PageResult::Failed, system.what(), writing && EndsTheRun(system.code())};
     } catch (const std::bad_alloc&) {

@@ -38,6 +38,7 @@ namespace {
     py::object error = py::reinterpret_borrow<py::object>(type)(line);
     error.attr("filename") = FileName(path);
     error.attr("page") = page >= 0 ? py::object(py::int_(page)) : py::object(py::none());
+    error.attr("outcome") = py::none();  // whiten_file's refusals carry the file's outcome
     PyErr_SetObject(type, error.ptr());
     throw py::error_already_set();
 }
@@ -59,7 +60,8 @@ void AddPageErrors(py::module_& module) {
     gPageRefused = NewError(module, "PageRefused",
                             "A page that cannot be whitened (a broken or truncated file, a page beyond the limits, "
                             "a kind of page that is refused); str() is the one-line reason, .filename and .page "
-                            "(0-based, None for the whole file) say which.",
+                            "(0-based, None for the whole file) say which; from whiten_file, .outcome is the "
+                            "file's FileOutcome.",
                             PyExc_ValueError);
     gNotAPageFile = NewError(module, "NotAPageFile",
                              "A file that is no page by its first bytes (empty, or of no kind the readers know).",

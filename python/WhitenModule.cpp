@@ -1,5 +1,5 @@
-// whiten._whiten: the library's page whitening on numpy arrays, and the
-// project's page readers. The argument checks live in PageArgument.cpp.
+// whiten._whiten: the library's page whitening on numpy arrays, the project's
+// page readers, and one file's whole job as whiten-pages does it. The argument checks live in PageArgument.cpp.
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "library/whiten.h"
+#include "python/FileJob.h"
 #include "python/Interruptible.h"
 #include "python/PageArgument.h"
 #include "python/PageErrors.h"
@@ -73,6 +74,7 @@ and small working sets.)");
                "default_threads() -> int\n\nThe threads whiten() uses when threads is None or 0: the machine's cores.");
     wrap::AddPageErrors(module);
     wrap::AddPageFile(module);
+    wrap::AddWhitenFile(module);
     module.attr("MAX_SIDE") = whiten::kMaxSide;
     module.attr("MAX_PIXELS") = whiten::kMaxPixels;
     module.attr("__version__") = whiten::Version();

@@ -3,21 +3,25 @@
 whiten(page) whitens a numpy uint8 array, whiten_image(image) a Pillow image;
 both give exactly the gray bytes the whiten tool writes for a 24-bit bitmap of
 the same picture. read_pages(path) decodes a JPEG, PNG, TIFF or BMP file's
-pages as whiten-pages does. See help(whiten.whiten) for the contract and the
+pages as whiten-pages does, whiten_file(src, dst) does one file's whole job
+as whiten-pages does it. See help(whiten.whiten) for the contract and the
 limits.
 """
 
-from ._pages import Page, PageIterator, read_pages
+from ._pages import FileOutcome, Page, PageFailed, PageIterator, read_pages, whiten_file
 from ._whiten import MAX_PIXELS, MAX_SIDE, NotAPageFile, PageRefused, __version__, default_threads, whiten
 
 __all__ = [
     "whiten",
     "whiten_image",
     "read_pages",
+    "whiten_file",
     "Page",
     "PageIterator",
+    "FileOutcome",
     "PageRefused",
     "NotAPageFile",
+    "PageFailed",
     "default_threads",
     "MAX_SIDE",
     "MAX_PIXELS",

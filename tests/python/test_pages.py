@@ -1,6 +1,6 @@
 # Every kind of page file through every front end: whiten-pages (the reference), whiten_file,
 # whiten(read_pages(...)) and whiten_image(Image.open(...)) give the same gray bytes; then the
-# readers' errors as Python exceptions.
+# readers' errors as Python exceptions, and what whiten_file tells and leaves.
 # Needs WHITEN_PAGES_BINARY (the built whiten-pages) and the built package on PYTHONPATH.
 import errno
 import io
@@ -136,6 +136,7 @@ KINDS = {
 
 # Where a front end does not give whiten-pages's pages: the exception and the words of its message.
 NOT_WHITENED = {
+    ("png-1-bit", "whiten_file"): (whiten.PageRefused, "png-1-bit.png: refused: 1-bit page: nothing to whiten"),
     ("png-1-bit", "whiten(read_pages)"): (whiten.PageRefused, "1-bit page: nothing to whiten"),
     ("png-1-bit", "whiten_image"): (ValueError, "1-bit page: nothing to whiten"),
     ("tiff-premultiplied-alpha", "whiten_image"): (ValueError, "whiten.read_pages"),
@@ -182,7 +183,14 @@ def by_whiten_image(folder, kind):
         return [np.asarray(whiten.whiten_image(frame)) for frame in ImageSequence.Iterator(image)]
 
 
+def by_whiten_file(folder, kind):
+    outcome = whiten.whiten_file(path_of(folder, kind), folder / "file" / f"{kind}.png")
+    assert outcome.whitened == outcome.pages and not outcome.problems
+    return [gray_png(output) for output in outcome.outputs]
+
+
 FRONT_ENDS = {
+    "whiten_file": by_whiten_file,
     "whiten(read_pages)": by_read_pages,
     "whiten_image": by_whiten_image,
 }
@@ -291,3 +299,75 @@ def test_the_readmes_save_idiom_keeps_the_resolution(tmp_path, extension, dpi):
     if dpi:
         with Image.open(tmp_path / f"p1.{extension}") as saved:
             assert saved.info["dpi"] == pytest.approx(dpi, abs=0.03)
+
+
+def three_page_tiff():
+    return tiff(Image.fromarray(RGB), save_all=True, append_images=[Image.fromarray(GRAY), Image.fromarray(OTHER)])
+
+
+# whiten_file's outcomes: the input (its bytes, or None for no file), the output and the call's
+# other arguments, what the outcome says (pages, whitened, outputs by name, whether refused,
+# failed), or the exception check=True raises with the words of its message.
+FILE_JOBS = {
+    "one page": (jpeg(RGB), "out/p.png", {}, (1, 1, ["p.png"], False, False)),
+    "format from an extension in capitals": (jpeg(RGB), "out/p.TIF", {}, (1, 1, ["p.TIF"], False, False)),
+    "format named": (jpeg(RGB), "out/p.page", {"format": "JPG"}, (1, 1, ["p.page"], False, False)),
+    "pages one a file": (three_page_tiff(), "out/book.png", {}, (3, 3, [f"book-000{i}.png" for i in (1, 2, 3)],
+                                                                 False, False)),
+    "pages in one TIFF": (three_page_tiff(), "out/book.tiff", {}, (3, 3, ["book.tiff"], False, False)),
+    "a refused page among good ones": (broken_second_page_tiff(), "out/b.png", {"check": False},
+                                       (3, 2, ["b-0001.png", "b-0003.png"], True, False)),
+    "refused, raised": (broken_second_page_tiff(), "out/b.png", {}, (whiten.PageRefused, "page 2 of 3.*1-bit")),
+    "no input": (None, "out/p.png", {}, (whiten.PageFailed, "failed: can't open")),
+    "output over its input": (jpeg(RGB), "input.jpg", {}, (whiten.PageRefused, "would replace an input")),
+    "unknown extension": (jpeg(RGB), "out/p.gif", {}, (ValueError, "whiten_file: unknown output extension '.gif'")),
+    "unknown format": (jpeg(RGB), "out/p.png", {"format": "gif"}, (ValueError, "format is None, 'png'")),
+    "quality beyond 100": (jpeg(RGB), "out/p.jpg", {"quality": 101}, (ValueError, "quality 101")),
+    "negative threads": (jpeg(RGB), "out/p.png", {"threads": -1}, (ValueError, "threads")),
+}
+
+
+@pytest.mark.parametrize("case", FILE_JOBS)
+def test_whiten_file_outcomes(tmp_path, case):
+    content, output, arguments, expected = FILE_JOBS[case]
+    source = tmp_path / "input.jpg"
+    if content is not None:
+        source.write_bytes(content)
+    if isinstance(expected[0], type):
+        with pytest.raises(expected[0], match=expected[1]) as raised:
+            whiten.whiten_file(source, tmp_path / output, **arguments)
+        if content is not None:
+            assert source.read_bytes() == content
+        if raised.type is ValueError:  # refused before anything is read or made
+            assert sorted(os.listdir(tmp_path)) == ["input.jpg"]
+        else:
+            assert raised.value.outcome.problems and raised.value.filename == str(source)
+        return
+    outcome = whiten.whiten_file(source, tmp_path / output, **arguments)
+    pages, whitened, outputs, refused, failed = expected
+    assert (outcome.pages, outcome.whitened, outcome.refused, outcome.failed) == (pages, whitened, refused, failed)
+    assert outcome.outputs == [str(tmp_path / "out" / name) for name in outputs]
+    assert sorted(os.listdir(tmp_path / "out")) == sorted(outputs), "a file beside the complete outputs"
+    assert len(outcome.problems) == pages - whitened
+
+
+def test_whiten_file_writes_the_bytes_of_whiten_pages(tmp_path):
+    source = tmp_path / "p.jpg"
+    source.write_bytes(jpeg(RGB))
+    subprocess.run([os.environ["WHITEN_PAGES_BINARY"], "-q", "--format", "jpeg", "--quality", "40", "-o",
+                    tmp_path / "tool", source], check=True)
+    whiten.whiten_file(source, tmp_path / "p-40.jpg", quality=40)
+    assert (tmp_path / "p-40.jpg").read_bytes() == (tmp_path / "tool" / "p.jpg").read_bytes()
+
+
+def test_whiten_file_keeps_existing_outputs_when_asked(tmp_path):
+    source = tmp_path / "book.tif"
+    source.write_bytes(three_page_tiff())
+    first = whiten.whiten_file(source, tmp_path / "out" / "book.png", keep_existing=True)
+    (tmp_path / "out" / "book-0002.png").unlink()
+    again = whiten.whiten_file(source, tmp_path / "out" / "book.png", keep_existing=True)
+    assert not again.skipped and again.whitened == 3 and again.outputs == first.outputs  # one was missing
+    written = {name: os.stat(name).st_mtime_ns for name in again.outputs}
+    skipped = whiten.whiten_file(source, tmp_path / "out" / "book.png", keep_existing=True)
+    assert (skipped.skipped, skipped.pages, skipped.whitened, skipped.outputs) == (True, 0, 0, first.outputs)
+    assert {name: os.stat(name).st_mtime_ns for name in skipped.outputs} == written

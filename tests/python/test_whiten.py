@@ -320,35 +320,53 @@ def test_any_thread_count_gives_the_same_bytes_in_bounded_memory(threads):
     assert run_child(BOUNDED_WHITENING, threads) == expected
 
 
-# Sends SIGINT a tenth of the way into a whitening as long as the one before it, and prints the
-# processor time the process spent from the signal to the KeyboardInterrupt, and the whole call's.
-INTERRUPTED_WHITENING = """
-import os, resource, signal, threading, time
+# Makes a 2500 x 2500 page and a TIFF book of four, then makes the call argv[1] names once to the
+# end and once with SIGINT sent at the given share of the first's time (argv[2]; outputs in
+# folders under argv[3]). Prints the processor time the process spent from the signal to the
+# KeyboardInterrupt, the whole call's, and the files the interrupted call left.
+INTERRUPTED = """
+import os, resource, signal, sys, threading, time
 import numpy as np, whiten
+from PIL import Image
 def spent():
     usage = resource.getrusage(resource.RUSAGE_SELF)
     return usage.ru_utime + usage.ru_stime
-page = np.full((3000, 3000), 180, np.uint8)
+call, share, folder = sys.argv[1], float(sys.argv[2]), sys.argv[3]
+page = np.full((2500, 2500), 180, np.uint8)
 page[::50] = 20
+book = os.path.join(folder, "book.tif")
+Image.fromarray(page).save(book, save_all=True, append_images=[Image.fromarray(page)] * 3)
+calls = {
+    "whiten": lambda out: whiten.whiten(page, threads=1),
+    "whiten_file": lambda out: whiten.whiten_file(book, os.path.join(out, "book.tif"), threads=1),
+}
 start, wall = spent(), time.monotonic()
-whiten.whiten(page, threads=1)
+calls[call](os.path.join(folder, "whole"))
 whole, wall = spent() - start, time.monotonic() - wall
 sent = []
 def interrupt():
     sent.append(spent())
     os.kill(os.getpid(), signal.SIGINT)
-threading.Timer(wall / 10, interrupt).start()
+threading.Timer(wall * share, interrupt).start()
+out = os.path.join(folder, "interrupted")
 try:
-    whiten.whiten(page, threads=1)
+    calls[call](out)
     print("no KeyboardInterrupt")
 except KeyboardInterrupt:
-    print(spent() - sent[0], whole)
+    print(spent() - sent[0], whole, *(os.listdir(out) if os.path.isdir(out) else []))
 """
 
 
-def test_ctrl_c_stops_the_whitening():
-    answer = run_child(INTERRUPTED_WHITENING)
+# The call, and when the signal comes: for whiten_file half way through, two pages of the book
+# added to its unfinished output.
+INTERRUPTED_CALLS = {"whiten": 0.1, "whiten_file": 0.5}
+
+
+@pytest.mark.parametrize("call", INTERRUPTED_CALLS)
+def test_ctrl_c_stops_the_call_and_leaves_no_output(tmp_path, call):
+    answer = run_child(INTERRUPTED, call, INTERRUPTED_CALLS[call], tmp_path)
     assert answer != "no KeyboardInterrupt"
-    after_signal, whole = map(float, answer.split())
-    # Waiting for the call to end would spend nine tenths of the whole call after the signal.
-    assert after_signal < whole / 3, answer
+    after_signal, whole, *left = answer.split()
+    # Waiting for the call to end would spend the rest of the whole call after the signal.
+    assert float(after_signal) < float(whole) / 3, answer
+    assert not left, "an unfinished output is left"
