@@ -371,3 +371,11 @@ def test_whiten_file_keeps_existing_outputs_when_asked(tmp_path):
     skipped = whiten.whiten_file(source, tmp_path / "out" / "book.png", keep_existing=True)
     assert (skipped.skipped, skipped.pages, skipped.whitened, skipped.outputs) == (True, 0, 0, first.outputs)
     assert {name: os.stat(name).st_mtime_ns for name in skipped.outputs} == written
+
+
+def test_whiten_file_names_that_are_not_utf8(tmp_path):
+    source = os.path.join(os.fsencode(tmp_path), b"\xff page.png")
+    Path(os.fsdecode(source)).write_bytes(files.png_bytes(GRAY >> 7, 0, 1))
+    outcome = whiten.whiten_file(source, os.path.join(os.fsencode(tmp_path), b"\xfe out.png"), check=False)
+    assert outcome.input == os.fsdecode(source) and outcome.refused
+    assert outcome.problems == [os.fsdecode(source) + ": refused: 1-bit page: nothing to whiten"]
