@@ -10,7 +10,6 @@
 #include "formats/PageReader.h"
 #include "formats/PageWriter.h"
 #include "pages/OutputNames.h"
-#include "pages/SerialWriter.h"
 
 class InputJob {
 public:
@@ -30,7 +29,7 @@ public:
     // The multi-page output, used only by the page whose turn it is.
     struct OrderedOutput {
         int nextPage = 0;                     // the page whose turn it is
-        std::unique_ptr<SerialWriter> writer; // started by the first page added
+        std::unique_ptr<PageWriter> writer;   // started by the first page added
         int added = 0;                        // pages in the writer, not yet committed
         std::string broken;                   // why the output was given up; later pages fail with it
     };

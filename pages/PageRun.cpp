@@ -9,7 +9,6 @@
 #include "pages/InputIdentities.h"
 #include "pages/InputJob.h"
 #include "pages/OutputNames.h"
-#include "pages/SerialWriter.h"
 #include "platform/Path.h"
 #include "platform/SystemError.h"
 
@@ -227,9 +226,9 @@ private:
 
     void WriteOne(const OutputPlan& plan, const std::string& path, const GrayImage& image) {
         MakeFolder(plan.folder);
-        SerialWriter writer(writerLock_, path, plan.format, settings_.writer);
-        writer.Add(image);
-        writer.Commit();
+        const auto writer = CreatePageWriter(path, plan.format, settings_.writer);
+        writer->Add(image);
+        writer->Commit();
     }
 
     void WriteInOrder(InputJob& job, int index, bool ok, const GrayImage& image, Failure failure,
@@ -251,7 +250,7 @@ private:
             try {
                 if (!out.writer) {
                     MakeFolder(job.Plan().folder);
-                    out.writer = std::make_unique<SerialWriter>(writerLock_, path, job.Plan().format, settings_.writer);
+                    out.writer = CreatePageWriter(path, job.Plan().format, settings_.writer);
                 }
                 out.writer->Add(image);
                 ++out.added;
@@ -349,7 +348,6 @@ private:
     std::atomic<bool> stopped_{false};
     std::mutex turnLock_;
     std::condition_variable turnChanged_;
-    std::mutex writerLock_;
     std::mutex folderLock_;
     std::set<std::string> madeFolders_;
     std::mutex countLock_;
