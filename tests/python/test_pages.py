@@ -374,8 +374,13 @@ def test_whiten_file_keeps_existing_outputs_when_asked(tmp_path):
 
 
 def test_whiten_file_names_that_are_not_utf8(tmp_path):
-    source = os.path.join(os.fsencode(tmp_path), b"\xff page.png")
-    Path(os.fsdecode(source)).write_bytes(files.png_bytes(GRAY >> 7, 0, 1))
-    outcome = whiten.whiten_file(source, os.path.join(os.fsencode(tmp_path), b"\xfe out.png"), check=False)
-    assert outcome.input == os.fsdecode(source) and outcome.refused
-    assert outcome.problems == [os.fsdecode(source) + ": refused: 1-bit page: nothing to whiten"]
+    folder = os.fsencode(tmp_path)
+    good, bilevel, output = (os.path.join(folder, name) for name in (b"\xff p.jpg", b"\xff 1.png", b"\xfe out.png"))
+    Path(os.fsdecode(good)).write_bytes(jpeg(RGB))
+    Path(os.fsdecode(bilevel)).write_bytes(files.png_bytes(GRAY >> 7, 0, 1))
+    outcome = whiten.whiten_file(good, output)
+    assert outcome.input == os.fsdecode(good) and outcome.outputs == [os.fsdecode(output)]
+    assert os.path.isfile(output)
+    refused = whiten.whiten_file(bilevel, output, check=False)
+    assert refused.refused and len(refused.problems) == 1
+    assert refused.problems[0].endswith(": refused: 1-bit page: nothing to whiten")
