@@ -19,6 +19,7 @@ public:
 
     void Started(int pages) override;
     void Page(const PageEvent& event) override;
+    void PageAdded(const PageEvent& event) override;
     void OutputLost(const std::string& input, const std::string& output, int pages,
                     const std::string& reason) override;
     // The line that says why the run stopped, then the summary.
@@ -37,6 +38,3 @@ private:
     int pages_ = 0;
     int done_ = 0;
 };
-
-// "book.tif (page 3 of 12)", or the input alone for a file of one page.
-std::string PageName(const PageEvent& event);
