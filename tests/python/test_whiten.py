@@ -369,4 +369,8 @@ def test_ctrl_c_stops_the_call_and_leaves_no_output(tmp_path, call):
     after_signal, whole, *left = answer.split()
     # Waiting for the call to end would spend the rest of the whole call after the signal.
     assert float(after_signal) < float(whole) / 3, answer
-    assert not left, "an unfinished output is left"
+    # On a loaded machine the signal may come only after the book was committed: a
+    # complete output may stay, an unfinished one never.
+    for name in left:
+        with Image.open(tmp_path / "interrupted" / name) as output:
+            assert output.n_frames == 4, f"an unfinished output {name} is left"
