@@ -7,6 +7,7 @@
 
 #include "formats/PageEncoding.h"
 #include "image/BmpFields.h"
+#include "image/BmpHeaders.h"
 #include "image/BmpLayout.h"
 
 namespace formats {
@@ -21,17 +22,8 @@ public:
         CheckGrayImage(page);
         added_ = true;
         const std::size_t rowBytes = static_cast<std::size_t>(bmp::RowBytes24(page.width));
-        std::uint8_t headers[bmp::kHeadersSize] = {};
-        std::uint8_t* info = headers + bmp::kFileHeaderSize;
-        bmp::PutU16(headers + bmp::kBfType, bmp::kTypeBM);
-        bmp::PutU32(headers + bmp::kBfSize,
-                    static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(page.height) + bmp::kHeadersSize));
-        bmp::PutU32(headers + bmp::kBfOffBits, bmp::kHeadersSize);
-        bmp::PutU32(info + bmp::kBiSize, bmp::kInfoHeaderSize);
-        bmp::PutI32(info + bmp::kBiWidth, page.width);
-        bmp::PutI32(info + bmp::kBiHeight, page.height);
-        bmp::PutU16(info + bmp::kBiPlanes, 1);
-        bmp::PutU16(info + bmp::kBiBitCount, 24);
+        std::uint8_t headers[bmp::kHeadersSize];
+        bmp::PutFreshHeaders24(headers, page.width, page.height);
         sink_.Write(headers, sizeof headers);
 
         std::vector<std::uint8_t> row(rowBytes, 0);
