@@ -1,3 +1,4 @@
+// The writers' shared parts and CreatePageWriter, which picks the format's writer.
 #include "formats/PageEncoding.h"
 
 #include <stdexcept>
@@ -28,6 +29,19 @@ void OutputSink::Commit() {
 
 void OutputSink::Fail(const std::error_code& error) const {
     throw std::system_error(error, "can't write " + path_);
+}
+
+void SinglePageWriter::Add(const GrayImage& page) {
+    if (added_) throw std::logic_error(std::string("a ") + format_ + " file holds one page");
+    CheckGrayImage(page);
+    CheckFormatHolds(page);
+    added_ = true;
+    Encode(page, sink_);
+}
+
+void SinglePageWriter::Commit() {
+    if (!added_) throw std::logic_error(std::string("a ") + format_ + " file without its page");
+    sink_.Commit();
 }
 
 }  // namespace formats

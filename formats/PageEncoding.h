@@ -1,5 +1,6 @@
-// What the writers share: the page check and the output file whose failures
-// are std::system_error naming the path and ending with the system's reason.
+// What the writers share: the page check, the output file whose failures are
+// std::system_error naming the path and ending with the system's reason, and
+// the one-page file's bookkeeping.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +30,26 @@ public:
 private:
     std::string path_;
     platform::OutputFile file_;
+};
+
+// A file of one page (PNG, JPEG, BMP): the page is taken once, checked, and
+// encoded into the sink; a second page, or a commit without one, is a
+// std::logic_error naming the format.
+class SinglePageWriter : public PageWriter {
+public:
+    SinglePageWriter(const std::string& path, const char* format) : sink_(path), format_(format) {}
+    void Add(const GrayImage& page) final;
+    void Commit() final;
+
+protected:
+    // Throws PageRefused for a page the format cannot hold; such a page is not taken.
+    virtual void CheckFormatHolds(const GrayImage&) const {}
+    virtual void Encode(const GrayImage& page, OutputSink& sink) = 0;
+
+private:
+    OutputSink sink_;
+    const char* format_;
+    bool added_ = false;
 };
 
 // zlib's level and strategy and libpng's row filters (PNG_FILTER_* bits) for

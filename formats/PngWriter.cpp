@@ -42,7 +42,7 @@ struct Encoder {
 };
 
 // libpng may leave this by longjmp: nothing here has a destructor.
-bool Encode(Encoder* e, const GrayImage* page, const PngSettings* settings) {
+bool Compress(Encoder* e, const GrayImage* page, const PngSettings* settings) {
     png_structp png = e->png;
     if (setjmp(png_jmpbuf(png))) return false;
     e->info = png_create_info_struct(png);
@@ -64,33 +64,24 @@ bool Encode(Encoder* e, const GrayImage* page, const PngSettings* settings) {
     return true;
 }
 
-class PngWriter : public PageWriter {
+class PngWriter : public SinglePageWriter {
 public:
-    PngWriter(const std::string& path, const PngSettings& settings) : sink_(path), settings_(settings) {}
+    PngWriter(const std::string& path, const PngSettings& settings)
+        : SinglePageWriter(path, "PNG"), settings_(settings) {}
 
-    void Add(const GrayImage& page) override {
-        if (added_) throw std::logic_error("a PNG file holds one page");
-        CheckGrayImage(page);
-        added_ = true;
+private:
+    void Encode(const GrayImage& page, OutputSink& sink) override {
         Encoder e;
-        e.out.sink = &sink_;
+        e.out.sink = &sink;
         e.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &e.out, Fail, Ignore);
         if (e.png == nullptr) throw std::bad_alloc();
-        if (!Encode(&e, &page, &settings_)) {
-            if (e.out.error) sink_.Fail(e.out.error);
+        if (!Compress(&e, &page, &settings_)) {
+            if (e.out.error) sink.Fail(e.out.error);
             throw std::runtime_error(std::string("PNG encoder: ") + e.out.message);
         }
     }
 
-    void Commit() override {
-        if (!added_) throw std::logic_error("a PNG file without its page");
-        sink_.Commit();
-    }
-
-private:
-    OutputSink sink_;
     PngSettings settings_;
-    bool added_ = false;
 };
 
 }  // namespace

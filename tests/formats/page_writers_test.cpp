@@ -164,6 +164,7 @@ TEST(PageWriters, MisuseIsRefused) {
     EXPECT_THROW(CreatePageWriter(folder / "q.jpg", OutputFormat::Jpeg, {101}), std::invalid_argument);
     for (OutputFormat format : {OutputFormat::Png, OutputFormat::Jpeg, OutputFormat::Bmp}) {
         const auto writer = CreatePageWriter(folder / "two", format);
+        EXPECT_THROW(writer->Commit(), std::logic_error) << "no page yet";
         writer->Add(held.image);
         EXPECT_THROW(writer->Add(held.image), std::logic_error);
     }
@@ -171,8 +172,11 @@ TEST(PageWriters, MisuseIsRefused) {
     shortStride.stride = 7;
     EXPECT_THROW(CreatePageWriter(folder / "s.png", OutputFormat::Png)->Add(shortStride), std::invalid_argument);
     std::vector<std::uint8_t> wide(70000, 128);
-    EXPECT_THROW(CreatePageWriter(folder / "w.jpg", OutputFormat::Jpeg)->Add({wide.data(), 70000, 1, 70000}),
-                 PageRefused);
+    const auto jpeg = CreatePageWriter(folder / "w.jpg", OutputFormat::Jpeg);
+    EXPECT_THROW(jpeg->Add({wide.data(), 70000, 1, 70000}), PageRefused);
+    jpeg->Add(held.image);  // the refused page was not taken
+    jpeg->Commit();
+    EXPECT_TRUE(std::filesystem::exists(folder / "w.jpg"));
 }
 
 }  // namespace
