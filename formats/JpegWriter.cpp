@@ -1,6 +1,4 @@
 // Gray JPEG pages through libjpeg-turbo, written straight into the output file.
-#include <algorithm>
-#include <cmath>
 #include <stdexcept>
 #include <vector>
 
@@ -70,10 +68,10 @@ bool Compress(Compressor* c, const GrayImage* page, int quality) {
     cinfo.in_color_space = JCS_GRAYSCALE;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
-    if (page->dpiX > 0 && page->dpiY > 0) {
+    if (StatesResolution(*page)) {
         cinfo.density_unit = 1;  // dots an inch
-        cinfo.X_density = static_cast<UINT16>(std::clamp<long>(std::lround(page->dpiX), 1, 65535));
-        cinfo.Y_density = static_cast<UINT16>(std::clamp<long>(std::lround(page->dpiY), 1, 65535));
+        cinfo.X_density = static_cast<UINT16>(RoundedWithin(page->dpiX, 1, 65535));
+        cinfo.Y_density = static_cast<UINT16>(RoundedWithin(page->dpiY, 1, 65535));
     }
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {

@@ -1,6 +1,8 @@
 // The writers' shared parts and CreatePageWriter, which picks the format's writer.
 #include "formats/PageEncoding.h"
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -42,6 +44,13 @@ void SinglePageWriter::Add(const GrayImage& page) {
 void SinglePageWriter::Commit() {
     if (!added_) throw std::logic_error(std::string("a ") + format_ + " file without its page");
     sink_.Commit();
+}
+
+bool StatesResolution(const GrayImage& page) { return page.dpiX > 0 && page.dpiY > 0; }
+
+// Clamped before rounding: std::lround of a value beyond long (or of infinity) is undefined.
+long RoundedWithin(double value, long lowest, long highest) {
+    return std::lround(std::clamp(value, static_cast<double>(lowest), static_cast<double>(highest)));
 }
 
 }  // namespace formats

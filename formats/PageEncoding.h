@@ -1,6 +1,6 @@
 // What the writers share: the page check, the output file whose failures are
-// std::system_error naming the path and ending with the system's reason, and
-// the one-page file's bookkeeping.
+// std::system_error naming the path and ending with the system's reason, the
+// one-page file's bookkeeping and the clamping of resolutions.
 #pragma once
 
 #include <cstddef>
@@ -51,6 +51,13 @@ private:
     const char* format_;
     bool added_ = false;
 };
+
+// Whether the page's resolution is stated in the output: both sides positive
+// (a NaN is not).
+bool StatesResolution(const GrayImage& page);
+// `value` (a resolution in the format's unit) clamped to the range its field
+// holds, then rounded: an out-of-range resolution is never wrapped.
+long RoundedWithin(double value, long lowest, long highest);
 
 // zlib's level and strategy and libpng's row filters (PNG_FILTER_* bits) for
 // a PNG file; the writer's choice, and others for measuring against it.

@@ -1,6 +1,5 @@
 // 8-bit gray PNG pages through libpng, written straight into the output file.
 #include <csetjmp>
-#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
@@ -41,6 +40,11 @@ struct Encoder {
     ~Encoder() { png_destroy_write_struct(&png, info != nullptr ? &info : nullptr); }
 };
 
+// PNG's four-byte numbers hold at most 2^31 - 1; a pixel a metre is the least resolution.
+png_uint_32 PixelsPerMetre(double dpi) {
+    return static_cast<png_uint_32>(RoundedWithin(dpi / 0.0254, 1, 0x7FFFFFFF));
+}
+
 // libpng may leave this by longjmp: nothing here has a destructor.
 bool Compress(Encoder* e, const GrayImage* page, const PngSettings* settings) {
     png_structp png = e->png;
@@ -50,9 +54,8 @@ bool Compress(Encoder* e, const GrayImage* page, const PngSettings* settings) {
     png_set_write_fn(png, &e->out, WriteBytes, Flush);
     png_set_IHDR(png, e->info, static_cast<png_uint_32>(page->width), static_cast<png_uint_32>(page->height), 8,
                  PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (page->dpiX > 0 && page->dpiY > 0)
-        png_set_pHYs(png, e->info, static_cast<png_uint_32>(std::lround(page->dpiX / 0.0254)),
-                     static_cast<png_uint_32>(std::lround(page->dpiY / 0.0254)), PNG_RESOLUTION_METER);
+    if (StatesResolution(*page))
+        png_set_pHYs(png, e->info, PixelsPerMetre(page->dpiX), PixelsPerMetre(page->dpiY), PNG_RESOLUTION_METER);
     png_set_compression_level(png, settings->level);
     png_set_compression_strategy(png, settings->strategy);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, settings->filters);

@@ -1,8 +1,10 @@
-// The writers: each format decodes back to the page with its resolution;
-// TIFF holds many pages; the bitmap is the classic tool's file byte for byte;
+// The writers: each format decodes back to the page with its resolution,
+// clamped to what the format holds; TIFF holds many pages; the bitmap is the classic tool's file byte for byte;
 // a failing or abandoned write leaves nothing.
+#include <cmath>
 #include <csignal>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <system_error>
 
@@ -80,6 +82,43 @@ TEST(PageWriters, EachFormatDecodesBackWithItsResolution) {
     }
     EXPECT_LT(3 * std::filesystem::file_size(folder / "page-q50.jpg"), std::filesystem::file_size(folder / "page.jpg"))
         << "the quality is the writer's";
+}
+
+// A resolution the format cannot hold is clamped to its nearest: PNG 1 ..
+// 2^31 - 1 pixels a metre, TIFF 2^-31 .. 2^31 dots an inch, JPEG 1 .. 65535;
+// none is stated for a side that is not positive (NaN among them).
+TEST(PageWriters, AResolutionIsClampedToWhatTheFormatHolds) {
+    testsupport::TempDir folder;
+    const HeldPage held = Held(Gray(DemoCrop(0, 0, 16, 16)), 0, 0);
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    const double pngLeast = 0.0254, pngMost = 2147483647 * 0.0254;
+    const double tiffLeast = std::ldexp(1.0, -31), tiffMost = std::ldexp(1.0, 31);
+    struct Case {
+        const char* name;
+        OutputFormat format;
+        double dpiX, dpiY;
+        double readX, readY;  // 0: none stated
+    } const table[] = {
+        {"png huge, 300", OutputFormat::Png, 1.09e10, 300, pngMost, 299.9994},
+        {"png infinite, tiny", OutputFormat::Png, inf, 1e-9, pngMost, pngLeast},
+        {"png NaN", OutputFormat::Png, nan, 300, 0, 0},
+        {"tiff huge, 300", OutputFormat::Tiff, 1.09e10, 300, tiffMost, 300},
+        {"tiff infinite, tiny", OutputFormat::Tiff, inf, 2.3e-10, tiffMost, tiffLeast},
+        {"tiff zero", OutputFormat::Tiff, 300, 0, 0, 0},
+        {"jpeg huge, 300", OutputFormat::Jpeg, 1.09e10, 300, 65535, 300},
+        {"jpeg infinite, tiny", OutputFormat::Jpeg, inf, 1e-9, 65535, 1},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        GrayImage page = held.image;
+        page.dpiX = c.dpiX;
+        page.dpiY = c.dpiY;
+        Write(folder / c.name, c.format, {page});
+        PageImage read;
+        OpenPageReader(folder / c.name)->Read(0, read);
+        EXPECT_NEAR(read.dpiX, c.readX, 1e-6 * c.readX);
+        EXPECT_NEAR(read.dpiY, c.readY, 1e-6 * c.readY);
+    }
 }
 
 TEST(PageWriters, ATiffFileHoldsEveryPageInOrder) {
