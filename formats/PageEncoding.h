@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -59,12 +60,12 @@ bool StatesResolution(const GrayImage& page);
 // holds, then rounded: an out-of-range resolution is never wrapped.
 long RoundedWithin(double value, long lowest, long highest);
 
-// zlib's level and strategy and libpng's row filters (PNG_FILTER_* bits) for
+// The row filter (the same for every row) and libdeflate's level (0 .. 12) for
 // a PNG file; the writer's choice, and others for measuring against it.
+enum class PngFilter : std::uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4 };
 struct PngSettings {
     int level;
-    int strategy;
-    int filters;
+    PngFilter filter;
 };
 PngSettings ChosenPngSettings();
 std::unique_ptr<PageWriter> CreatePngWriter(const std::string& path, const PngSettings& settings = ChosenPngSettings());
