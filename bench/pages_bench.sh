@@ -7,22 +7,27 @@
 # back to gray PNG; whiten's closing 5 s pause is subtracted). Rounds alternate
 # the commands; medians of wall time, seconds a page, ratios, peak memory
 # (the largest process, /usr/bin/time). With --jobs, also -j/--threads mixes.
+# --vs DIR adds, in the same rounds, the JPEG -> PNG run of another build (an
+# older commit's, say) as its own row; --quick leaves out the TIFF book and
+# the ImageMagick chain, so that more rounds fit.
 #
-#   bash bench/pages_bench.sh [--pages N] [--rounds R] [--jobs] [--build DIR]
+#   bash bench/pages_bench.sh [--pages N] [--rounds R] [--jobs] [--build DIR] [--vs DIR] [--quick]
 #
 # Needs ImageMagick, /usr/bin/python3 with python3-opencv, GNU time; builds
 # whiten and whiten-pages optimised (build/release) unless --build names a build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-pages=12 rounds=3 sweep=0 build=$root/build/release
+pages=12 rounds=3 sweep=0 build=$root/build/release vs= quick=0
 while [ $# -gt 0 ]; do
     case $1 in
         --pages) pages=$2; shift 2 ;;
         --rounds) rounds=$2; shift 2 ;;
         --jobs) sweep=1; shift ;;
         --build) build=$(realpath "$2"); shift 2 ;;
-        *) echo "usage: $0 [--pages N] [--rounds R] [--jobs] [--build DIR]" >&2; exit 2 ;;
+        --vs) vs=$(realpath "$2"); shift 2 ;;
+        --quick) quick=1; shift ;;
+        *) echo "usage: $0 [--pages N] [--rounds R] [--jobs] [--build DIR] [--vs DIR] [--quick]" >&2; exit 2 ;;
     esac
 done
 [ "$pages" -ge 1 ] && [ "$rounds" -ge 1 ] || { echo "--pages and --rounds take numbers from 1" >&2; exit 2; }
@@ -31,6 +36,7 @@ if [ ! -x "$build/pages/whiten-pages" ] || [ ! -x "$build/whiten" ]; then
     build=$root/build/release
 fi
 pagesbin=$build/pages/whiten-pages
+if [ -n "$vs" ] && [ ! -x "$vs/pages/whiten-pages" ]; then echo "no $vs/pages/whiten-pages" >&2; exit 1; fi
 whitenbin=$build/whiten
 source_page=${WHITEN_BENCH_PAGE:-/work/shared/pages/a4-300dpi.bmp}
 [ -f "$source_page" ] || { echo "no page $source_page (set WHITEN_BENCH_PAGE to an A4 300-dpi 24-bit BMP)" >&2; exit 1; }
@@ -67,11 +73,14 @@ chain() {  # the README's recipe, its three steps timed apart
     timed chain-to-png mogrify -path "$scratch/chain/png" -format png -type grayscale "$scratch"/chain/Result/*.bmp
 }
 commands=(pages-jpeg-png pages-tiff-tiff opencv chain)
+if [ "$quick" = 1 ]; then commands=(pages-jpeg-png opencv); fi
+if [ -n "$vs" ]; then commands+=(vs-jpeg-png); fi
 if [ "$sweep" = 1 ]; then commands+=(j1-t2 j2-t1 j2-t2 j3-t1 j4-t1); fi
 run() {
     rm -rf "$scratch/out"
     case $1 in
         pages-jpeg-png) timed "$1" "$pagesbin" -q -o "$scratch/out" "$book"/jpeg/*.jpg ;;
+        vs-jpeg-png) timed "$1" "$vs/pages/whiten-pages" -q -o "$scratch/out" "$book"/jpeg/*.jpg ;;
         pages-tiff-tiff) timed "$1" "$pagesbin" -q -o "$scratch/out" "$book/book.tif" ;;
         opencv) timed "$1" /usr/bin/python3 "$root/bench/opencv_loop.py" "$scratch/out" "$book"/jpeg/*.jpg ;;
         chain) chain ;;
@@ -87,7 +96,7 @@ for round in $(seq 1 "$rounds"); do
 done
 
 echo "$pages pages of 2480 x 3508 (A4, 300 dpi), $rounds rounds, $(nproc) cores; medians"
-python3 - "$scratch/times" "$pages" <<'PY'
+python3 - "$scratch/times" "$pages" "$vs" <<'PY'
 import statistics, sys
 from collections import defaultdict
 times, peaks = defaultdict(list), defaultdict(list)
@@ -97,20 +106,27 @@ for line in open(sys.argv[1]):
 pages = int(sys.argv[2])
 rounds = len(times["opencv"])
 # The chain per round: its three steps, less whiten's closing pause.
-times["chain"] = [times["chain-to-bmp"][r] + times["chain-whiten"][r] - 5.0 + times["chain-to-png"][r]
-                  for r in range(rounds)]
-peaks["chain"] = [max(peaks[s][r] for s in ("chain-to-bmp", "chain-whiten", "chain-to-png")) for r in range(rounds)]
-times["chain: whiten alone"] = [t - 5.0 for t in times["chain-whiten"]]
-peaks["chain: whiten alone"] = peaks["chain-whiten"]
+if "chain-whiten" in times:
+    times["chain"] = [times["chain-to-bmp"][r] + times["chain-whiten"][r] - 5.0 + times["chain-to-png"][r]
+                      for r in range(rounds)]
+    peaks["chain"] = [max(peaks[s][r] for s in ("chain-to-bmp", "chain-whiten", "chain-to-png"))
+                      for r in range(rounds)]
+    times["chain: whiten alone"] = [t - 5.0 for t in times["chain-whiten"]]
+    peaks["chain: whiten alone"] = peaks["chain-whiten"]
 opencv = statistics.median(times["opencv"])
 labels = {"pages-jpeg-png": "whiten-pages, JPEG -> PNG", "pages-tiff-tiff": "whiten-pages, TIFF -> TIFF",
+          "vs-jpeg-png": "whiten-pages of the --vs build, JPEG -> PNG",
           "opencv": "OpenCV loop", "chain": "ImageMagick + whiten", "chain: whiten alone": "  (whiten alone)"}
 print("| command | s a page | / OpenCV loop | peak memory |")
 print("|---|---|---|---|")
-for name in ["pages-jpeg-png", "pages-tiff-tiff", "opencv", "chain", "chain: whiten alone"] + \
-        sorted(n for n in times if n.startswith("j")):
+for name in [n for n in ["pages-jpeg-png", "vs-jpeg-png", "pages-tiff-tiff", "opencv", "chain",
+                         "chain: whiten alone"] if n in times] + sorted(n for n in times if n.startswith("j")):
     median = statistics.median(times[name])
     label = labels[name] if name in labels else "whiten-pages -j %s --threads %s" % tuple(name[1:].split("-t"))
     print("| %s | %.3f | %.2f | %.0f MiB |" % (label, median / pages, median / opencv,
                                               max(peaks[name]) / 1024))
+if "vs-jpeg-png" in times:  # round by round, so that the machine's drift cancels
+    ratios = [a / b for a, b in zip(times["pages-jpeg-png"], times["vs-jpeg-png"])]
+    print("JPEG -> PNG, this build / the --vs build (%s): median of the rounds' ratios %.3f (%.3f .. %.3f)"
+          % (sys.argv[3], statistics.median(ratios), min(ratios), max(ratios)))
 PY

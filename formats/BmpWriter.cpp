@@ -2,54 +2,34 @@
 // CBmp24_::Save writes for the tool's output: the fresh headers of
 // CBmp24_::Create (resolution fields 0), rows bottom line first, each pixel
 // three equal bytes, rows padded with zeros to 4 bytes.
-#include <stdexcept>
 #include <vector>
 
 #include "formats/PageEncoding.h"
 #include "image/BmpFields.h"
+#include "image/BmpHeaders.h"
 #include "image/BmpLayout.h"
 
 namespace formats {
 namespace {
 
-class BmpWriter : public PageWriter {
+class BmpWriter : public SinglePageWriter {
 public:
-    explicit BmpWriter(const std::string& path) : sink_(path) {}
+    explicit BmpWriter(const std::string& path) : SinglePageWriter(path, "BMP") {}
 
-    void Add(const GrayImage& page) override {
-        if (added_) throw std::logic_error("a BMP file holds one page");
-        CheckGrayImage(page);
-        added_ = true;
+private:
+    void Encode(const GrayImage& page, OutputSink& sink) override {
+        std::uint8_t headers[bmp::kHeadersSize];
+        bmp::PutFreshHeaders24(headers, page.width, page.height);
+        sink.Write(headers, sizeof headers);
+
         const std::size_t rowBytes = static_cast<std::size_t>(bmp::RowBytes24(page.width));
-        std::uint8_t headers[bmp::kHeadersSize] = {};
-        std::uint8_t* info = headers + bmp::kFileHeaderSize;
-        bmp::PutU16(headers + bmp::kBfType, bmp::kTypeBM);
-        bmp::PutU32(headers + bmp::kBfSize,
-                    static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(page.height) + bmp::kHeadersSize));
-        bmp::PutU32(headers + bmp::kBfOffBits, bmp::kHeadersSize);
-        bmp::PutU32(info + bmp::kBiSize, bmp::kInfoHeaderSize);
-        bmp::PutI32(info + bmp::kBiWidth, page.width);
-        bmp::PutI32(info + bmp::kBiHeight, page.height);
-        bmp::PutU16(info + bmp::kBiPlanes, 1);
-        bmp::PutU16(info + bmp::kBiBitCount, 24);
-        sink_.Write(headers, sizeof headers);
-
         std::vector<std::uint8_t> row(rowBytes, 0);
         for (std::int32_t y = page.height - 1; y >= 0; --y) {
             const std::uint8_t* gray = page.bytes + y * page.stride;
             for (std::int32_t x = 0; x < page.width; ++x) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = gray[x];
-            sink_.Write(row.data(), rowBytes);
+            sink.Write(row.data(), rowBytes);
         }
     }
-
-    void Commit() override {
-        if (!added_) throw std::logic_error("a BMP file without its page");
-        sink_.Commit();
-    }
-
-private:
-    OutputSink sink_;
-    bool added_ = false;
 };
 
 }  // namespace

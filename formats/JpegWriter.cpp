@@ -1,6 +1,4 @@
 // Gray JPEG pages through libjpeg-turbo, written straight into the output file.
-#include <algorithm>
-#include <cmath>
 #include <stdexcept>
 #include <vector>
 
@@ -55,7 +53,7 @@ struct Compressor {
 };
 
 // libjpeg may leave this by longjmp: nothing here has a destructor.
-bool Encode(Compressor* c, const GrayImage* page, int quality) {
+bool Compress(Compressor* c, const GrayImage* page, int quality) {
     if (setjmp(c->error.jump)) return false;
     jpeg_create_compress(&c->cinfo);
     c->created = true;
@@ -70,10 +68,10 @@ bool Encode(Compressor* c, const GrayImage* page, int quality) {
     cinfo.in_color_space = JCS_GRAYSCALE;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
-    if (page->dpiX > 0 && page->dpiY > 0) {
+    if (StatesResolution(*page)) {
         cinfo.density_unit = 1;  // dots an inch
-        cinfo.X_density = static_cast<UINT16>(std::clamp<long>(std::lround(page->dpiX), 1, 65535));
-        cinfo.Y_density = static_cast<UINT16>(std::clamp<long>(std::lround(page->dpiY), 1, 65535));
+        cinfo.X_density = static_cast<UINT16>(RoundedWithin(page->dpiX, 1, 65535));
+        cinfo.Y_density = static_cast<UINT16>(RoundedWithin(page->dpiY, 1, 65535));
     }
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -84,36 +82,29 @@ bool Encode(Compressor* c, const GrayImage* page, int quality) {
     return true;
 }
 
-class JpegWriter : public PageWriter {
+class JpegWriter : public SinglePageWriter {
 public:
-    JpegWriter(const std::string& path, int quality) : sink_(path), quality_(quality) {}
+    JpegWriter(const std::string& path, int quality) : SinglePageWriter(path, "JPEG"), quality_(quality) {}
 
-    void Add(const GrayImage& page) override {
-        if (added_) throw std::logic_error("a JPEG file holds one page");
-        CheckGrayImage(page);
+private:
+    void CheckFormatHolds(const GrayImage& page) const override {
         if (page.width > JPEG_MAX_DIMENSION || page.height > JPEG_MAX_DIMENSION)
             throw PageRefused("a JPEG page is at most 65500 pixels a side");
-        added_ = true;
+    }
+
+    void Encode(const GrayImage& page, OutputSink& sink) override {
         std::vector<std::uint8_t> buffer(kBufferBytes);
         Compressor c;
         InstallJpegError(*reinterpret_cast<j_common_ptr>(&c.cinfo), c.error);
-        c.destination.sink = &sink_;
+        c.destination.sink = &sink;
         c.destination.buffer = buffer.data();
-        if (!Encode(&c, &page, quality_)) {
-            if (c.destination.error) sink_.Fail(c.destination.error);
+        if (!Compress(&c, &page, quality_)) {
+            if (c.destination.error) sink.Fail(c.destination.error);
             throw std::runtime_error(std::string("JPEG encoder: ") + c.error.message);
         }
     }
 
-    void Commit() override {
-        if (!added_) throw std::logic_error("a JPEG file without its page");
-        sink_.Commit();
-    }
-
-private:
-    OutputSink sink_;
     int quality_;
-    bool added_ = false;
 };
 
 }  // namespace

@@ -1,5 +1,8 @@
+// The writers' shared parts and CreatePageWriter, which picks the format's writer.
 #include "formats/PageEncoding.h"
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -28,6 +31,26 @@ void OutputSink::Commit() {
 
 void OutputSink::Fail(const std::error_code& error) const {
     throw std::system_error(error, "can't write " + path_);
+}
+
+void SinglePageWriter::Add(const GrayImage& page) {
+    if (added_) throw std::logic_error(std::string("a ") + format_ + " file holds one page");
+    CheckGrayImage(page);
+    CheckFormatHolds(page);
+    added_ = true;
+    Encode(page, sink_);
+}
+
+void SinglePageWriter::Commit() {
+    if (!added_) throw std::logic_error(std::string("a ") + format_ + " file without its page");
+    sink_.Commit();
+}
+
+bool StatesResolution(const GrayImage& page) { return page.dpiX > 0 && page.dpiY > 0; }
+
+// Clamped before rounding: std::lround of a value beyond long (or of infinity) is undefined.
+long RoundedWithin(double value, long lowest, long highest) {
+    return std::lround(std::clamp(value, static_cast<double>(lowest), static_cast<double>(highest)));
 }
 
 }  // namespace formats

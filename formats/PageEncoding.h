@@ -1,8 +1,10 @@
-// What the writers share: the page check and the output file whose failures
-// are std::system_error naming the path and ending with the system's reason.
+// What the writers share: the page check, the output file whose failures are
+// std::system_error naming the path and ending with the system's reason, the
+// one-page file's bookkeeping and the clamping of resolutions.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -31,12 +33,39 @@ private:
     platform::OutputFile file_;
 };
 
-// zlib's level and strategy and libpng's row filters (PNG_FILTER_* bits) for
+// A file of one page (PNG, JPEG, BMP): the page is taken once, checked, and
+// encoded into the sink; a second page, or a commit without one, is a
+// std::logic_error naming the format.
+class SinglePageWriter : public PageWriter {
+public:
+    SinglePageWriter(const std::string& path, const char* format) : sink_(path), format_(format) {}
+    void Add(const GrayImage& page) final;
+    void Commit() final;
+
+protected:
+    // Throws PageRefused for a page the format cannot hold; such a page is not taken.
+    virtual void CheckFormatHolds(const GrayImage&) const {}
+    virtual void Encode(const GrayImage& page, OutputSink& sink) = 0;
+
+private:
+    OutputSink sink_;
+    const char* format_;
+    bool added_ = false;
+};
+
+// Whether the page's resolution is stated in the output: both sides positive
+// (a NaN is not).
+bool StatesResolution(const GrayImage& page);
+// `value` (a resolution in the format's unit) clamped to the range its field
+// holds, then rounded: an out-of-range resolution is never wrapped.
+long RoundedWithin(double value, long lowest, long highest);
+
+// The row filter (the same for every row) and libdeflate's level (0 .. 12) for
 // a PNG file; the writer's choice, and others for measuring against it.
+enum class PngFilter : std::uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4 };
 struct PngSettings {
     int level;
-    int strategy;
-    int filters;
+    PngFilter filter;
 };
 PngSettings ChosenPngSettings();
 std::unique_ptr<PageWriter> CreatePngWriter(const std::string& path, const PngSettings& settings = ChosenPngSettings());

@@ -4,6 +4,7 @@
 // (the next link lands in that directory) and goes to the output file, so a
 // book of any length holds about one compressed page in memory.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -13,6 +14,12 @@
 
 namespace formats {
 namespace {
+
+// libtiff stores the float as a fraction of two 32-bit numbers: from 2^32 on
+// its denominator is 0, below 2^-32 its numerator. 2^-31 and 2^31 it writes exactly.
+float TiffResolution(double dpi) {
+    return static_cast<float>(std::clamp(dpi, std::ldexp(1.0, -31), std::ldexp(1.0, 31)));
+}
 
 class TiffWriter : public PageWriter {
 public:
@@ -43,10 +50,10 @@ public:
         if (settings_.compression == COMPRESSION_ADOBE_DEFLATE) TIFFSetField(tiff_, TIFFTAG_ZIPQUALITY, settings_.zipLevel);
         if (settings_.predictor != PREDICTOR_NONE) TIFFSetField(tiff_, TIFFTAG_PREDICTOR, settings_.predictor);
         TIFFSetField(tiff_, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-        if (page.dpiX > 0 && page.dpiY > 0) {
+        if (StatesResolution(page)) {
             TIFFSetField(tiff_, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-            TIFFSetField(tiff_, TIFFTAG_XRESOLUTION, static_cast<float>(page.dpiX));
-            TIFFSetField(tiff_, TIFFTAG_YRESOLUTION, static_cast<float>(page.dpiY));
+            TIFFSetField(tiff_, TIFFTAG_XRESOLUTION, TiffResolution(page.dpiX));
+            TIFFSetField(tiff_, TIFFTAG_YRESOLUTION, TiffResolution(page.dpiY));
         }
         if (pages_ > 0) {
             TIFFSetField(tiff_, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);

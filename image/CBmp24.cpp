@@ -11,6 +11,7 @@
 #include "image/BmpFields.h"
 #include "image/BmpFileBroken.h"
 #include "image/BmpFileWriter.h"
+#include "image/BmpHeaders.h"
 #include "image/BmpLayout.h"
 #include "platform/InputFile.h"
 #include "platform/LargeBlock.h"
@@ -71,26 +72,15 @@ CBmp24_<N>::CBmp24_() {
 template <int N>
 CBmp24_<N>::CBmp24_(EmptyTag) {}
 
-// Headers of a plain 24-bit image of the current width, rowBytes and height.
+// Headers of a plain 24-bit image of the current width and height.
 template <int N>
 void CBmp24_<N>::SetFreshHeaders() {
+    std::uint8_t headers[bmp::kHeadersSize];
+    bmp::PutFreshHeaders24(headers, width, height);
     auto file = std::make_unique<std::uint8_t[]>(bmp::kFileHeaderSize);
-    bmp::PutU16(file.get() + bmp::kBfType, bmp::kTypeBM);
-    bmp::PutU16(file.get() + bmp::kBfReserved1, 0);
-    bmp::PutU16(file.get() + bmp::kBfReserved2, 0);
-    bmp::PutU32(file.get() + bmp::kBfOffBits, bmp::kHeadersSize);
-    // Within the size limits this is below 2^32 (at most about 3.2e9).
-    bmp::PutU32(file.get() + bmp::kBfSize,
-                static_cast<std::uint32_t>(static_cast<std::uint64_t>(height) * static_cast<std::uint64_t>(rowBytes) +
-                                           bmp::kHeadersSize));
-
-    auto info = std::make_unique<std::uint8_t[]>(bmp::kInfoHeaderSize);  // zeroed: the six 0 fields
-    bmp::PutU32(info.get() + bmp::kBiSize, bmp::kInfoHeaderSize);
-    bmp::PutI32(info.get() + bmp::kBiWidth, width);
-    bmp::PutI32(info.get() + bmp::kBiHeight, height);
-    bmp::PutU16(info.get() + bmp::kBiPlanes, 1);
-    bmp::PutU16(info.get() + bmp::kBiBitCount, 24);
-
+    auto info = std::make_unique<std::uint8_t[]>(bmp::kInfoHeaderSize);
+    std::memcpy(file.get(), headers, bmp::kFileHeaderSize);
+    std::memcpy(info.get(), headers + bmp::kFileHeaderSize, bmp::kInfoHeaderSize);
     fileHeader = std::move(file);
     infoHeader = std::move(info);
 }

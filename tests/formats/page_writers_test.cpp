@@ -1,8 +1,12 @@
-// The writers: each format decodes back to the page with its resolution;
+// The writers: each format decodes back to the page with its resolution,
+// clamped to what the format holds; the PNG writer's files decode with libpng;
 // TIFF holds many pages; the bitmap is the classic tool's file byte for byte;
 // a failing or abandoned write leaves nothing.
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <system_error>
 
@@ -10,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "formats/PageEncoding.h"
 #include "formats/PageReader.h"
 #include "formats/PageWriter.h"
 #include "library/whiten.h"
@@ -80,6 +85,121 @@ TEST(PageWriters, EachFormatDecodesBackWithItsResolution) {
     }
     EXPECT_LT(3 * std::filesystem::file_size(folder / "page-q50.jpg"), std::filesystem::file_size(folder / "page.jpg"))
         << "the quality is the writer's";
+}
+
+// The file's pixels as libpng decodes them, gray, top row first; empty when it refuses the file.
+std::vector<std::uint8_t> LibpngPixels(const std::string& path, int& width, int& height) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+    image.format = PNG_FORMAT_GRAY;
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+    return pixels;
+}
+
+// The chunk types of a PNG file in order, walked by their lengths.
+std::vector<std::string> ChunkTypes(const std::string& file) {
+    std::vector<std::string> types;
+    for (std::size_t at = 8; at + 12 <= file.size();) {
+        std::size_t length = 0;
+        for (int i = 0; i < 4; ++i) length = length << 8 | static_cast<std::uint8_t>(file[at + i]);
+        types.push_back(file.substr(at + 4, 4));
+        at += 12 + length;
+    }
+    return types;
+}
+
+// The writer's own chunks and compressed rows decode, with libpng, to exactly
+// the page, whatever its shape, row padding, filter or level.
+TEST(PageWriters, APngDecodesWithLibpngToThePageItself) {
+    testsupport::TempDir folder;
+    Picture noise{1400, 1000, 1, std::vector<std::uint8_t>(1400 * 1000)};  // beyond one IDAT chunk
+    std::mt19937 random(11);
+    for (std::uint8_t& v : noise.samples) v = static_cast<std::uint8_t>(random());
+    const Picture demo = Gray(DemoCrop());
+    const Picture flat{300, 200, 1, std::vector<std::uint8_t>(300 * 200, 255)};
+    using formats::PngFilter;
+    struct Case {
+        const char* name;
+        Picture page;
+        int padding;
+        formats::PngSettings settings;
+    } const table[] = {
+        {"one pixel", Gray(DemoCrop(0, 0, 1, 1)), 0, formats::ChosenPngSettings()},
+        {"a column", Gray(DemoCrop(0, 0, 1, 300)), 3, formats::ChosenPngSettings()},
+        {"a row", Gray(DemoCrop(0, 0, 700, 1)), 0, formats::ChosenPngSettings()},
+        {"padded rows", demo, 5, formats::ChosenPngSettings()},
+        {"flat", flat, 0, formats::ChosenPngSettings()},
+        {"noise, several IDAT chunks", noise, 1, formats::ChosenPngSettings()},
+        {"filter None", demo, 1, {1, PngFilter::None}},
+        {"filter Sub", demo, 1, {1, PngFilter::Sub}},
+        {"filter Average", demo, 1, {1, PngFilter::Average}},
+        {"filter Paeth", demo, 1, {1, PngFilter::Paeth}},
+        {"level 0, stored", demo, 0, {0, PngFilter::Up}},
+        {"level 12", demo, 0, {12, PngFilter::Paeth}},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        const HeldPage held = Held(c.page, c.padding, 0);
+        const std::string path = folder / "page.png";
+        const auto writer = formats::CreatePngWriter(path, c.settings);
+        writer->Add(held.image);
+        writer->Commit();
+        int width = 0, height = 0;
+        const std::vector<std::uint8_t> pixels = LibpngPixels(path, width, height);
+        EXPECT_EQ(width, c.page.width);
+        EXPECT_EQ(height, c.page.height);
+        EXPECT_TRUE(pixels == c.page.samples);
+        const std::vector<std::string> chunks = ChunkTypes(testsupport::ReadFile(path));
+        ASSERT_GE(chunks.size(), 3u);
+        EXPECT_EQ(chunks.front(), "IHDR");
+        EXPECT_EQ(chunks.back(), "IEND");
+        const auto idat = std::count(chunks.begin(), chunks.end(), "IDAT");
+        EXPECT_EQ(idat + 2, static_cast<long>(chunks.size())) << "IHDR, the IDAT chunks, IEND";
+        if (c.page.samples == noise.samples) {
+            EXPECT_GT(idat, 1);
+        }
+    }
+}
+
+// A resolution the format cannot hold is clamped to its nearest: PNG 1 ..
+// 2^31 - 1 pixels a metre, TIFF 2^-31 .. 2^31 dots an inch, JPEG 1 .. 65535;
+// none is stated for a side that is not positive (NaN among them).
+TEST(PageWriters, AResolutionIsClampedToWhatTheFormatHolds) {
+    testsupport::TempDir folder;
+    const HeldPage held = Held(Gray(DemoCrop(0, 0, 16, 16)), 0, 0);
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    const double pngLeast = 0.0254, pngMost = 2147483647 * 0.0254;
+    const double tiffLeast = std::ldexp(1.0, -31), tiffMost = std::ldexp(1.0, 31);
+    struct Case {
+        const char* name;
+        OutputFormat format;
+        double dpiX, dpiY;
+        double readX, readY;  // 0: none stated
+    } const table[] = {
+        {"png huge, 300", OutputFormat::Png, 1.09e10, 300, pngMost, 299.9994},
+        {"png infinite, tiny", OutputFormat::Png, inf, 1e-9, pngMost, pngLeast},
+        {"png NaN", OutputFormat::Png, nan, 300, 0, 0},
+        {"tiff huge, 300", OutputFormat::Tiff, 1.09e10, 300, tiffMost, 300},
+        {"tiff infinite, tiny", OutputFormat::Tiff, inf, 2.3e-10, tiffMost, tiffLeast},
+        {"tiff zero", OutputFormat::Tiff, 300, 0, 0, 0},
+        {"jpeg huge, 300", OutputFormat::Jpeg, 1.09e10, 300, 65535, 300},
+        {"jpeg infinite, tiny", OutputFormat::Jpeg, inf, 1e-9, 65535, 1},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        GrayImage page = held.image;
+        page.dpiX = c.dpiX;
+        page.dpiY = c.dpiY;
+        Write(folder / c.name, c.format, {page});
+        PageImage read;
+        OpenPageReader(folder / c.name)->Read(0, read);
+        EXPECT_NEAR(read.dpiX, c.readX, 1e-6 * c.readX);
+        EXPECT_NEAR(read.dpiY, c.readY, 1e-6 * c.readY);
+    }
 }
 
 TEST(PageWriters, ATiffFileHoldsEveryPageInOrder) {
@@ -164,6 +284,7 @@ TEST(PageWriters, MisuseIsRefused) {
     EXPECT_THROW(CreatePageWriter(folder / "q.jpg", OutputFormat::Jpeg, {101}), std::invalid_argument);
     for (OutputFormat format : {OutputFormat::Png, OutputFormat::Jpeg, OutputFormat::Bmp}) {
         const auto writer = CreatePageWriter(folder / "two", format);
+        EXPECT_THROW(writer->Commit(), std::logic_error) << "no page yet";
         writer->Add(held.image);
         EXPECT_THROW(writer->Add(held.image), std::logic_error);
     }
@@ -171,8 +292,11 @@ TEST(PageWriters, MisuseIsRefused) {
     shortStride.stride = 7;
     EXPECT_THROW(CreatePageWriter(folder / "s.png", OutputFormat::Png)->Add(shortStride), std::invalid_argument);
     std::vector<std::uint8_t> wide(70000, 128);
-    EXPECT_THROW(CreatePageWriter(folder / "w.jpg", OutputFormat::Jpeg)->Add({wide.data(), 70000, 1, 70000}),
-                 PageRefused);
+    const auto jpeg = CreatePageWriter(folder / "w.jpg", OutputFormat::Jpeg);
+    EXPECT_THROW(jpeg->Add({wide.data(), 70000, 1, 70000}), PageRefused);
+    jpeg->Add(held.image);  // the refused page was not taken
+    jpeg->Commit();
+    EXPECT_TRUE(std::filesystem::exists(folder / "w.jpg"));
 }
 
 }  // namespace
