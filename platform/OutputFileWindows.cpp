@@ -50,7 +50,7 @@ std::error_code OutputFile::Create(const std::string& target, bool) {
         if (handle == INVALID_HANDLE_VALUE) {
             const std::error_code error = LastWindowsError();
             cleanup_.Forget();
-            if (error.value() == ERROR_FILE_EXISTS) continue;
+            if (static_cast<DWORD>(error.value()) == ERROR_FILE_EXISTS) continue;
             return error;
         }
         temporary_ = temporary;
