@@ -8,6 +8,7 @@
 #include "formats/ExifTags.h"
 #include "formats/JpegError.h"
 #include "formats/PageDecoding.h"
+#include "formats/SinglePageReader.h"
 
 namespace formats {
 namespace {
@@ -47,13 +48,14 @@ bool ReadHeader(Decompressor* d, const std::uint8_t* data, std::size_t size, lon
 
 // Decodes into `samples` (rowBytes a row); CMYK rows go through `cmykRow` and
 // become RGB, inverted first for Adobe's files.
-bool Decode(Decompressor* d, std::uint8_t* samples, std::size_t rowBytes, std::uint8_t* cmykRow) {
+bool Decode(Decompressor* d, PageImage* page, std::size_t rowBytes, std::uint8_t* cmykRow) {
     if (setjmp(d->error.jump)) return false;
     jpeg_decompress_struct& cinfo = d->cinfo;
     jpeg_start_decompress(&cinfo);
     const bool inverted = cinfo.saw_Adobe_marker;
     while (cinfo.output_scanline < cinfo.output_height) {
-        std::uint8_t* row = samples + cinfo.output_scanline * rowBytes;
+        AddRows(*page, std::int64_t{cinfo.output_scanline} + 1);
+        std::uint8_t* row = page->samples.data() + cinfo.output_scanline * rowBytes;
         JSAMPROW target = cmykRow != nullptr ? cmykRow : row;
         jpeg_read_scanlines(&cinfo, &target, 1);
         if (cmykRow == nullptr) continue;
@@ -72,17 +74,15 @@ bool Decode(Decompressor* d, std::uint8_t* samples, std::size_t rowBytes, std::u
     throw PageRefused(std::string("broken JPEG file: ") + d.error.message);
 }
 
-class JpegReader : public PageReader {
+class JpegReader : public SinglePageReader {
 public:
-    JpegReader(FileSource source, std::int64_t maxPixels) : source_(std::move(source)), maxPixels_(maxPixels) {}
+    JpegReader(FileSource source, std::int64_t maxPixels)
+        : SinglePageReader("JPEG"), source_(std::move(source)), maxPixels_(maxPixels) {}
 
-    int PageCount() const override { return 1; }
-
-    void Read(int index, PageImage& page) override {
-        if (index != 0) throw PageRefused("no page " + std::to_string(index + 1) + " in a JPEG file");
+private:
+    void ReadPage(PageImage& page) override {
         std::vector<std::uint8_t> loaded;
-        if (!source_.path.empty()) loaded = ReadWholeFile(source_.path);
-        const std::vector<std::uint8_t>& bytes = source_.path.empty() ? source_.bytes : loaded;
+        const std::vector<std::uint8_t>& bytes = SourceBytes(source_, loaded);
         Decompressor d;
         InstallJpegError(*reinterpret_cast<j_common_ptr>(&d.cinfo), d.error);
         // A lowered pixel limit bounds libjpeg's own storage too (the coefficients
@@ -110,7 +110,7 @@ public:
         if (!cinfo.arith_code && static_cast<std::int64_t>(bytes.size()) * 8 < mcus)
             throw PageRefused("truncated JPEG file: too short for " + std::to_string(width) + " x " +
                               std::to_string(height) + " pixels");
-        AllocatePage(page, width, height, channels, maxPixels_);
+        StartPage(page, width, height, channels, maxPixels_);
         ExifTags exif;
         for (jpeg_saved_marker_ptr marker = cinfo.marker_list; marker != nullptr; marker = marker->next) {
             if (marker->marker != JPEG_APP0 + 1) continue;
@@ -127,15 +127,11 @@ public:
         }
 
         std::vector<std::uint8_t> cmykRow(cinfo.out_color_space == JCS_CMYK ? 4 * std::size_t{cinfo.image_width} : 0);
-        if (!Decode(&d, page.samples.data(), static_cast<std::size_t>(page.width) * channels,
-                    cmykRow.empty() ? nullptr : cmykRow.data())) {
-            page.samples = {};
+        if (!Decode(&d, &page, static_cast<std::size_t>(page.width) * channels, cmykRow.empty() ? nullptr : cmykRow.data()))
             Refuse(d);
-        }
         ApplyOrientation(page, exif.orientation);
     }
 
-private:
     FileSource source_;
     std::int64_t maxPixels_;
 };

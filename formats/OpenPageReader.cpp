@@ -51,12 +51,13 @@ std::FILE* OpenForReading(const std::string& path, std::uint64_t& size) {
     throw std::system_error(error, "can't open " + path);
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+const std::vector<std::uint8_t>& SourceBytes(const FileSource& source, std::vector<std::uint8_t>& loaded) {
+    if (source.path.empty()) return source.bytes;
     std::uint64_t size = 0;
-    const File file(OpenForReading(path, size));
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    bytes.resize(ReadUpTo(file.get(), bytes.data(), bytes.size(), path));  // shorter if it shrank meanwhile
-    return bytes;
+    const File file(OpenForReading(source.path, size));
+    loaded.resize(static_cast<std::size_t>(size));
+    loaded.resize(ReadUpTo(file.get(), loaded.data(), loaded.size(), source.path));  // shorter if it shrank meanwhile
+    return loaded;
 }
 
 }  // namespace formats

@@ -10,6 +10,7 @@
 #include <png.h>
 
 #include "formats/PageDecoding.h"
+#include "formats/SinglePageReader.h"
 
 namespace formats {
 namespace {
@@ -85,17 +86,15 @@ void CompositeRow(const std::uint8_t* in, std::uint8_t* out, std::size_t width, 
     }
 }
 
-class PngReader : public PageReader {
+class PngReader : public SinglePageReader {
 public:
-    PngReader(FileSource source, std::int64_t maxPixels) : source_(std::move(source)), maxPixels_(maxPixels) {}
+    PngReader(FileSource source, std::int64_t maxPixels)
+        : SinglePageReader("PNG"), source_(std::move(source)), maxPixels_(maxPixels) {}
 
-    int PageCount() const override { return 1; }
-
-    void Read(int index, PageImage& page) override {
-        if (index != 0) throw PageRefused("no page " + std::to_string(index + 1) + " in a PNG file");
+private:
+    void ReadPage(PageImage& page) override {
         std::vector<std::uint8_t> loaded;
-        if (!source_.path.empty()) loaded = ReadWholeFile(source_.path);
-        const std::vector<std::uint8_t>& bytes = source_.path.empty() ? source_.bytes : loaded;
+        const std::vector<std::uint8_t>& bytes = SourceBytes(source_, loaded);
         Decoder d;
         d.input.data = bytes.data();
         d.input.size = bytes.size();
@@ -126,7 +125,7 @@ public:
         const int readChannels = png_get_channels(png, info);
         const bool alpha = readChannels == 2 || readChannels == 4;
         const int channels = alpha ? readChannels - 1 : readChannels;
-        AllocatePage(page, width, height, channels, maxPixels_);
+        StartPage(page, width, height, channels, maxPixels_);
         ReadResolution(png, info, page);
 
         const std::size_t pageRow = static_cast<std::size_t>(width) * channels;
@@ -134,28 +133,24 @@ public:
         if (passes > 1) {
             // Every pass adds pixels to rows kept whole; with alpha they go through a full RGBA copy.
             std::vector<std::uint8_t> withAlpha(alpha ? readRow * height : 0);
-            std::uint8_t* base = alpha ? withAlpha.data() : page.samples.data();
+            std::uint8_t* base = alpha ? withAlpha.data() : AddRows(page, height);
             std::vector<png_bytep> rows(height);
             for (std::uint32_t y = 0; y < height; ++y) rows[y] = base + y * (alpha ? readRow : pageRow);
-            if (!ReadRows(&d, rows.data(), nullptr, height, passes)) Refuse(d, page);
+            if (!ReadRows(&d, rows.data(), nullptr, height, passes)) Refuse(d);
+            if (alpha) AddRows(page, height);
             for (std::uint32_t y = 0; alpha && y < height; ++y)
                 CompositeRow(rows[y], page.samples.data() + y * pageRow, width, readChannels);
         } else {
             std::vector<std::uint8_t> alphaRow(alpha ? readRow : 0);
             for (std::uint32_t y = 0; y < height; ++y) {
-                std::uint8_t* out = page.samples.data() + y * pageRow;
-                if (!ReadRows(&d, nullptr, alpha ? alphaRow.data() : out, height, 1)) Refuse(d, page);
+                std::uint8_t* out = AddRows(page, std::int64_t{y} + 1);
+                if (!ReadRows(&d, nullptr, alpha ? alphaRow.data() : out, height, 1)) Refuse(d);
                 if (alpha) CompositeRow(alphaRow.data(), out, width, readChannels);
             }
         }
-        if (!FinishFile(&d)) Refuse(d, page);
+        if (!FinishFile(&d)) Refuse(d);
     }
 
-private:
-    [[noreturn]] static void Refuse(const Decoder& d, PageImage& page) {
-        page.samples = {};
-        Refuse(d);
-    }
     [[noreturn]] static void Refuse(const Decoder& d) {
         const std::string message = d.input.message;
         if (message.rfind("truncated", 0) == 0) throw PageRefused(message);

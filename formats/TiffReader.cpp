@@ -220,7 +220,7 @@ private:
         const std::uint64_t pixelBytes =
             std::uint64_t{width} * height * static_cast<std::uint64_t>(l.samplesPerPixel * l.bytesPerSample);
         CheckStoredBytes(compression, pixelBytes);
-        AllocatePage(page, width, height, channels, maxPixels_);
+        StartPage(page, width, height, channels, maxPixels_);
 
         const auto unit = Field<std::uint16_t>(TIFFTAG_RESOLUTIONUNIT);
         const double perInch = unit == RESUNIT_INCH ? 1.0 : unit == RESUNIT_CENTIMETER ? 2.54 : 0.0;
@@ -244,8 +244,9 @@ private:
             const std::uint32_t rows = std::min<std::uint32_t>(rowsPerStrip, page.height - top);
             const tmsize_t want = static_cast<tmsize_t>(rows * rowBytes);
             if (TIFFReadEncodedStrip(tiff_, TIFFComputeStrip(tiff_, top, 0), strip.data(), want) != want) Refuse();
+            std::uint8_t* out = AddRows(page, std::int64_t{top} + rows);
             for (std::uint32_t r = 0; r < rows; ++r)
-                ConvertPixels(strip.data() + r * rowBytes, page.width, page.samples.data() + (top + r) * pageRow, l);
+                ConvertPixels(strip.data() + r * rowBytes, page.width, out + r * pageRow, l);
         }
     }
 
@@ -263,11 +264,12 @@ private:
         std::vector<std::uint8_t> tile(static_cast<std::size_t>(tileBytes));
         const std::size_t pageRow = static_cast<std::size_t>(page.width) * page.channels;
         for (std::uint32_t top = 0; top < static_cast<std::uint32_t>(page.height); top += tileHeight) {
+            const std::uint32_t rows = std::min<std::uint32_t>(tileHeight, page.height - top);
             for (std::uint32_t left = 0; left < static_cast<std::uint32_t>(page.width); left += tileWidth) {
                 if (TIFFReadEncodedTile(tiff_, TIFFComputeTile(tiff_, left, top, 0, 0), tile.data(),
                                         static_cast<tmsize_t>(tileBytes)) != static_cast<tmsize_t>(tileBytes))
                     Refuse();
-                const std::uint32_t rows = std::min<std::uint32_t>(tileHeight, page.height - top);
+                if (left == 0) AddRows(page, std::int64_t{top} + rows);
                 const std::uint32_t columns = std::min<std::uint32_t>(tileWidth, page.width - left);
                 for (std::uint32_t r = 0; r < rows; ++r)
                     ConvertPixels(tile.data() + r * tileRowBytes, columns,
