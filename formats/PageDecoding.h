@@ -75,7 +75,10 @@ const std::vector<std::uint8_t>& SourceBytes(const FileSource& source, std::vect
 
 std::unique_ptr<PageReader> OpenJpegReader(FileSource source, std::int64_t maxPixels);
 std::unique_ptr<PageReader> OpenPngReader(FileSource source, std::int64_t maxPixels);
-std::unique_ptr<PageReader> OpenTiffReader(FileSource source, std::int64_t maxPixels);
+// `opened`: the source's file, open already, on which the pages are counted;
+// the reader does not keep it.
+std::unique_ptr<PageReader> OpenTiffReader(FileSource source, std::int64_t maxPixels, std::FILE* opened = nullptr,
+                                           std::uint64_t size = 0);
 std::unique_ptr<PageReader> OpenBmpReader(const std::string& path);
 
 }  // namespace formats
