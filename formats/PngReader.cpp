@@ -2,6 +2,7 @@
 // 16-bit samples keep their high byte (v >> 8, libpng's strip_16); palettes
 // are expanded; 2- and 4-bit gray is scaled to 8 bits; alpha, and a tRNS
 // colour, are composited on white (PageDecoding.h says why).
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -64,6 +65,8 @@ bool ReadInfo(Decoder* d) {
     if (d->info == nullptr) png_error(d->png, "out of memory");
     // The page limits are checked by the caller; libpng's own stop at 1,000,000.
     png_set_user_limits(d->png, 0x7fffffff, 0x7fffffff);
+    // A text or colour-profile chunk is inflated to at most the file's size (or 1 MiB).
+    png_set_chunk_malloc_max(d->png, std::max<png_alloc_size_t>(d->input.size, png_alloc_size_t{1} << 20));
     png_set_read_fn(d->png, &d->input, ReadBytes);
     png_read_info(d->png, d->info);
     return true;
@@ -92,6 +95,21 @@ bool FinishFile(Decoder* d) {
     const std::string message = d.input.message;
     if (message.rfind("truncated", 0) == 0) throw PageRefused(message);
     throw PageRefused("broken PNG file: " + message);
+}
+
+// Whether every chunk before the end chunk lies within the file. libpng takes
+// a chunk's buffer from its declared length before reading it, and reads
+// every chunk up to the end one, so a file with a chunk running past its end
+// would be refused as truncated anyway, after a buffer of up to 2 GiB.
+bool ChunksWithinFile(const std::uint8_t* data, std::size_t size) {
+    std::size_t at = 8;  // after the signature
+    while (at + 8 <= size) {
+        const std::uint64_t length = std::uint64_t{data[at]} << 24 | data[at + 1] << 16 | data[at + 2] << 8 | data[at + 3];
+        if (length + 12 > size - at) return false;  // the chunk's type, data and CRC
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+        at += static_cast<std::size_t>(length) + 12;
+    }
+    return true;  // a file that ends between chunks is libpng's to refuse
 }
 
 // Rows of gray-alpha or RGBA (`channels` 2 or 4) composited into page rows.
@@ -164,6 +182,7 @@ private:
     void ReadPage(PageImage& page) override {
         std::vector<std::uint8_t> loaded;
         const std::vector<std::uint8_t>& bytes = SourceBytes(source_, loaded);
+        if (!ChunksWithinFile(bytes.data(), bytes.size())) throw PageRefused("truncated PNG file");
         Decoder d;
         d.input.data = bytes.data();
         d.input.size = bytes.size();

@@ -326,6 +326,12 @@ inline std::vector<HostileCase> HostileTable() {
         // libpng drops a transparency chunk it cannot read and goes on.
         {"png-transparency-bad-crc", PalettePng(WithBadCrc(PngChunk("tRNS", {0, 128, 255, 255}))), "broken PNG file: tRNS"},
         {"png-transparency-longer-than-palette", PalettePng(PngChunk("tRNS", Bytes(9, 0))), "broken PNG file: tRNS"},
+        // A chunk declaring 256 MiB in a file of a hundred bytes: refused before libpng takes a buffer for it.
+        {"png-text-chunk-longer-than-the-file", [] {
+             Bytes file = HandMadePng(16, 16, Deflated(16 * 17), 8, PNG_COLOR_TYPE_GRAY, PngChunk("tEXt", {'a', 0, 'b'}));
+             file[33] = 0x10;  // the text chunk's length, after the signature and the header chunk
+             return file;
+         }(), "truncated PNG file"},
         {"tiff-truncated", Cut(tiff, 0.5), "broken TIFF file"},
         {"tiff-header-only", Cut(tiff, 0.02), "broken TIFF file"},
         {"tiff-100000-square", HandMadeTiff({.width = 100000, .height = 100000}, Bytes(64, 0)), "beyond the largest page"},
