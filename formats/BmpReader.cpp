@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "formats/PageDecoding.h"
+#include "formats/SinglePageReader.h"
 #include "image/BmpFields.h"
 #include "image/BmpFileBroken.h"
 #include "image/CBmp24.h"
@@ -12,14 +13,12 @@
 namespace formats {
 namespace {
 
-class BmpReader : public PageReader {
+class BmpReader : public SinglePageReader {
 public:
-    explicit BmpReader(std::string path) : path_(std::move(path)) {}
+    explicit BmpReader(std::string path) : SinglePageReader("BMP"), path_(std::move(path)) {}
 
-    int PageCount() const override { return 1; }
-
-    void Read(int index, PageImage& page) override {
-        if (index != 0) throw PageRefused("no page " + std::to_string(index + 1) + " in a BMP file");
+private:
+    void ReadPage(PageImage& page) override {
         try {
             CBmp24_<0> bitmap(CBmp24_<0>::empty);
             if (!bitmap.IsThisType(path_)) {
@@ -31,10 +30,11 @@ public:
             // Pixels per metre as the file states them (Load keeps the file's header).
             const double dpiX = static_cast<std::int32_t>(bmp::GetU32(bitmap.InfoHeader() + bmp::kBiXPelsPerMeter)) * 0.0254;
             const double dpiY = static_cast<std::int32_t>(bmp::GetU32(bitmap.InfoHeader() + bmp::kBiYPelsPerMeter)) * 0.0254;
-            AllocatePage(page, width, height, 3, limits::kMaxPixels);
+            StartPage(page, width, height, 3, limits::kMaxPixels);
+            std::uint8_t* rows = AddRows(page, height);
             const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
             for (std::int64_t y = 0; y < height; ++y)
-                std::memcpy(page.samples.data() + y * rowBytes, bitmap.Row(static_cast<std::int32_t>(height - 1 - y)),
+                std::memcpy(rows + y * rowBytes, bitmap.Row(static_cast<std::int32_t>(height - 1 - y)),
                             rowBytes);
             page.dpiX = dpiX > 0 ? dpiX : 0.0;
             page.dpiY = dpiY > 0 ? dpiY : 0.0;
@@ -46,7 +46,6 @@ public:
         }
     }
 
-private:
     std::string path_;
 };
 

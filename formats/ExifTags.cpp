@@ -1,3 +1,4 @@
+// The orientation and resolution tags read from an EXIF segment's first IFD.
 #include "formats/ExifTags.h"
 
 #include <cstring>
@@ -38,7 +39,9 @@ double Rational(const TiffView& tiff, std::size_t entry) {
 
 ExifTags ReadExifTags(const std::uint8_t* data, std::size_t size) {
     ExifTags tags;
-    if (size < 14 || std::memcmp(data, "Exif\0\0", 6) != 0) return tags;
+    if (size < 6 || std::memcmp(data, "Exif\0\0", 6) != 0) return tags;
+    tags.found = true;
+    if (size < 14) return tags;
     const TiffView tiff{data + 6, size - 6, data[6] == 'M'};
     if (std::memcmp(tiff.data, "II", 2) != 0 && std::memcmp(tiff.data, "MM", 2) != 0) return tags;
     if (tiff.U16(2) != 42) return tags;

@@ -1,3 +1,5 @@
+// libjpeg's error manager for the JPEG reader and writer: messages kept, never
+// printed, and the warnings that mean a damaged picture taken as errors.
 #include "formats/JpegError.h"
 
 #include <cstring>
@@ -13,13 +15,38 @@ void ExitWithMessage(j_common_ptr cinfo) {
     std::longjmp(error.jump, 1);
 }
 
+// libjpeg goes on after these, padding the picture with gray or decoding it
+// out of step: the page would not be the one stored.
+bool LosesData(int code, const JpegError& error) {
+    switch (code) {
+        case JWRN_HIT_MARKER:
+        case JWRN_HUFF_BAD_CODE:
+        case JWRN_ARITH_BAD_CODE:
+        case JWRN_MUST_RESYNC:
+        case JWRN_BOGUS_PROGRESSION:
+        case JWRN_NOT_SEQUENTIAL: return true;
+        // Between header segments some writers leave padding, and the picture
+        // is whole; after a scan they are data the decoder did not take.
+        case JWRN_EXTRANEOUS_DATA: return error.headerRead;
+        default: return false;
+    }
+}
+
 void EmitMessage(j_common_ptr cinfo, int level) {
     if (level != -1) return;  // trace messages
-    if (cinfo->err->msg_code == JWRN_JPEG_EOF) {
-        ErrorOf(cinfo).truncated = true;
+    JpegError& error = ErrorOf(cinfo);
+    const int code = cinfo->err->msg_code;
+    if (code == JWRN_JPEG_EOF) {
+        error.endOfData = true;
+        if (!error.headerRead) {
+            error.truncated = true;
+            ExitWithMessage(cinfo);
+        }
+    } else if (LosesData(code, error)) {
+        error.truncated = error.endOfData;
         ExitWithMessage(cinfo);
     }
-    ++cinfo->err->num_warnings;  // e.g. stray bytes before a marker: the picture is whole
+    ++cinfo->err->num_warnings;  // e.g. an unknown JFIF version or Adobe transform: the picture is whole
 }
 
 void DropMessage(j_common_ptr) {}

@@ -1,4 +1,5 @@
-// Picks the reader by the file's first bytes.
+// Picks the reader by the file's first bytes, on the one opening that also
+// counts a TIFF file's pages.
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -51,12 +52,13 @@ std::FILE* OpenForReading(const std::string& path, std::uint64_t& size) {
     throw std::system_error(error, "can't open " + path);
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+const std::vector<std::uint8_t>& SourceBytes(const FileSource& source, std::vector<std::uint8_t>& loaded) {
+    if (source.path.empty()) return source.bytes;
     std::uint64_t size = 0;
-    const File file(OpenForReading(path, size));
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    bytes.resize(ReadUpTo(file.get(), bytes.data(), bytes.size(), path));  // shorter if it shrank meanwhile
-    return bytes;
+    const File file(OpenForReading(source.path, size));
+    loaded.resize(static_cast<std::size_t>(size));
+    loaded.resize(ReadUpTo(file.get(), loaded.data(), loaded.size(), source.path));  // shorter if it shrank meanwhile
+    return loaded;
 }
 
 }  // namespace formats
@@ -77,17 +79,14 @@ std::unique_ptr<PageReader> OpenPageReaderFromMemory(std::vector<std::uint8_t> b
 std::unique_ptr<PageReader> OpenPageReader(const std::string& path) {
     using namespace formats;
     std::uint64_t size = 0;
+    const File file(OpenForReading(path, size));
     std::uint8_t head[8] = {};
-    std::size_t got = 0;
-    {
-        const File file(OpenForReading(path, size));
-        got = ReadUpTo(file.get(), head, sizeof head, path);
-    }
-    // Readers keep the path alone and read the file when a page is read.
+    const std::size_t got = ReadUpTo(file.get(), head, sizeof head, path);
+    // Readers keep the path alone and read the file again when a page is read.
     switch (KindOf(head, got)) {
         case Kind::Jpeg: return OpenJpegReader({path, {}}, limits::kMaxPixels);
         case Kind::Png: return OpenPngReader({path, {}}, limits::kMaxPixels);
-        case Kind::Tiff: return OpenTiffReader({path, {}}, limits::kMaxPixels);
+        case Kind::Tiff: return OpenTiffReader({path, {}}, limits::kMaxPixels, file.get(), size);
         case Kind::Bmp: return OpenBmpReader(path);
         case Kind::Unknown: break;
     }

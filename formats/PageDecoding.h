@@ -1,6 +1,7 @@
 // What the readers share: the size check every page passes before its samples
-// are allocated, the orientation transform, the alpha rule, and the decoders
-// of each format behind OpenPageReader.
+// are allocated, the page storage that grows with the rows decoded, the
+// orientation transform, the alpha rule, and the decoders of each format
+// behind OpenPageReader.
 #pragma once
 
 #include <cstddef>
@@ -20,11 +21,17 @@ namespace formats {
 // its own buffers from it.
 void CheckPageSize(std::int64_t width, std::int64_t height, std::int64_t maxPixels);
 
-// CheckPageSize, then sizes page.samples for the page (width * height *
-// channels bytes, computed in 64 bits) and sets the size fields. The one place
-// a reader allocates pixels.
-void AllocatePage(PageImage& page, std::int64_t width, std::int64_t height, int channels,
-                  std::int64_t maxPixels);
+// CheckPageSize, then makes `page` a width x height page of `channels`
+// samples a pixel that holds no rows yet: the size fields are set and
+// page.samples is empty. Rows are added as they are decoded (AddRows).
+void StartPage(PageImage& page, std::int64_t width, std::int64_t height, int channels, std::int64_t maxPixels);
+
+// Makes page.samples hold the page's first `rows` rows (at least as many as it
+// holds) and gives the first row added; the new bytes are zero until written.
+// The one place a reader allocates pixels: the storage grows with the rows
+// decoded, doubling up to the page's size, so that a file whose data end or
+// break after a few rows costs those rows, not the page its header declares.
+std::uint8_t* AddRows(PageImage& page, std::int64_t rows);
 
 // Rotates or mirrors `page` so that it is seen upright, for a TIFF or EXIF
 // orientation value 1 .. 8 (1: as stored; 6: the stored page turned a quarter
@@ -62,12 +69,16 @@ struct FileSource {
 // Opens `path` for reading and gives its size. Throws std::system_error with
 // the system's reason, or PageRefused for what is not a regular file.
 std::FILE* OpenForReading(const std::string& path, std::uint64_t& size);
-// The bytes of the file at `path` (of the source), errors as OpenForReading's.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+// The source's bytes: its own, or its file's, read now into `loaded`; errors
+// as OpenForReading's.
+const std::vector<std::uint8_t>& SourceBytes(const FileSource& source, std::vector<std::uint8_t>& loaded);
 
 std::unique_ptr<PageReader> OpenJpegReader(FileSource source, std::int64_t maxPixels);
 std::unique_ptr<PageReader> OpenPngReader(FileSource source, std::int64_t maxPixels);
-std::unique_ptr<PageReader> OpenTiffReader(FileSource source, std::int64_t maxPixels);
+// `opened`: the source's file, open already, on which the pages are counted;
+// the reader does not keep it.
+std::unique_ptr<PageReader> OpenTiffReader(FileSource source, std::int64_t maxPixels, std::FILE* opened = nullptr,
+                                           std::uint64_t size = 0);
 std::unique_ptr<PageReader> OpenBmpReader(const std::string& path);
 
 }  // namespace formats

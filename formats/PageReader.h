@@ -50,14 +50,20 @@ public:
 //   Orientation tag turn the page upright. Refused, each with its line:
 //   1-bit pages ("1-bit page: nothing to whiten"), other bit depths, signed
 //   or floating-point samples, separate colour planes, YCbCr TIFF that is not
-//   JPEG-compressed, bitmaps of other than 24 bits, a truncated file (a JPEG
-//   whose data ends early is refused, not padded with gray).
+//   JPEG-compressed, bitmaps of other than 24 bits, a truncated or damaged
+//   file: a JPEG whose data end early is refused, not padded with gray, and
+//   so is a page the library read only in part (libjpeg's corrupt-data
+//   warnings, a PNG's unreadable transparency, a TIFF field the page needs
+//   that libtiff dropped).
 //   Resolution: JFIF density, else EXIF X/YResolution; PNG pHYs; TIFF
 //   X/YResolution with ResolutionUnit; a bitmap's pixels per metre.
 
-// Opens `path` and picks the reader by the file's first bytes, not its name.
-// Throws NotAPageFile for a file that is no page of a known kind, and
-// std::system_error (the system's reason) when the file cannot be opened or read.
+// Opens `path` and picks the reader by the file's first bytes, not its name;
+// a TIFF file's pages are counted on that same opening. The reader holds no
+// open file and none of its bytes: the file is opened again when a page is
+// read (a TIFF file once for all its pages). Throws NotAPageFile for a file
+// that is no page of a known kind, and std::system_error (the system's
+// reason) when the file cannot be opened or read.
 std::unique_ptr<PageReader> OpenPageReader(const std::string& path);
 
 // The same for a file held in memory (JPEG, PNG or TIFF; a bitmap is read from

@@ -24,6 +24,10 @@ struct SampleLayout {
     const std::uint16_t* map[3] = {};  // the palette's red, green and blue
 };
 
+// A strip larger than this is decoded a row at a time, so that a header
+// declaring one huge strip takes no buffer of its size.
+constexpr std::uint64_t kMaxStripBuffer = std::uint64_t{1} << 24;
+
 // The most one stored byte can decode to, by compression; 0: no bound is used.
 std::uint64_t ExpansionBound(int compression) {
     switch (compression) {
@@ -32,7 +36,9 @@ std::uint64_t ExpansionBound(int compression) {
         case COMPRESSION_LZW: return 2731;     // a 12-bit code stands for at most 4096 bytes
         case COMPRESSION_ADOBE_DEFLATE:
         case COMPRESSION_DEFLATE: return 1033;
-        default: return 0;
+        case COMPRESSION_ZSTD: return 32768;   // a 4-byte RLE block stands for at most 128 KiB
+        default: return 0;  // JPEG, WebP, LZMA ...: the page's storage follows the rows decoded
+
     }
 }
 
@@ -76,13 +82,58 @@ void ConvertPixels(const std::uint8_t* in, std::size_t count, std::uint8_t* out,
     }
 }
 
+// The colours of a page by its Photometric tag; sets l.kind and l.map, gives
+// the colour samples a pixel.
+int ReadColours(TIFF* tiff, SampleLayout& l, std::uint16_t photometric, std::uint16_t compression, int bits) {
+    switch (photometric) {
+        case PHOTOMETRIC_MINISBLACK: l.kind = SampleLayout::Gray; return 1;
+        case PHOTOMETRIC_MINISWHITE: l.kind = SampleLayout::GrayInverted; return 1;
+        case PHOTOMETRIC_RGB: l.kind = SampleLayout::Rgb; return 3;
+        case PHOTOMETRIC_YCBCR:
+            if (compression == COMPRESSION_OJPEG)
+                throw PageRefused("YCbCr samples of old-style JPEG (compression 6) pages are not read");
+            if (compression != COMPRESSION_JPEG)
+                throw PageRefused("YCbCr samples are read from JPEG-compressed pages only");
+            // libjpeg converts to RGB as it decodes.
+            TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+            l.kind = SampleLayout::Rgb;
+            return 3;
+        case PHOTOMETRIC_PALETTE:
+            if (bits != 8) throw PageRefused("16-bit palette indices are not read");
+            if (!TIFFGetField(tiff, TIFFTAG_COLORMAP, &l.map[0], &l.map[1], &l.map[2]))
+                throw PageRefused("broken TIFF file: a palette page without its palette");
+            l.kind = SampleLayout::Palette;
+            return 1;
+        case PHOTOMETRIC_SEPARATED: {
+            std::uint16_t inkset = 0;
+            TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkset);
+            if (inkset != INKSET_CMYK || l.samplesPerPixel < 4) throw PageRefused("separated inks other than CMYK are not read");
+            l.kind = SampleLayout::Cmyk;
+            return 4;
+        }
+        default: throw PageRefused("photometric interpretation " + std::to_string(photometric) + " is not read");
+    }
+}
+
 class TiffReader : public PageReader {
 public:
-    // Counts the pages; a file named by its path is closed again until a page is read.
-    TiffReader(FileSource source, std::int64_t maxPixels) : source_(std::move(source)), maxPixels_(maxPixels) {
+    // Counts the pages, on `opened` when given (the caller's open file, not
+    // kept), else on the source; a file named by its path is not held open
+    // until a page is read.
+    TiffReader(FileSource source, std::int64_t maxPixels, std::FILE* opened, std::uint64_t size)
+        : source_(std::move(source)), maxPixels_(maxPixels) {
+        if (opened != nullptr) {
+            stream_.file = opened;
+            stream_.size = size;
+            Open();
+            pages_ = CountPages();
+            TIFFClose(tiff_);
+            tiff_ = nullptr;
+            stream_ = {};
+            return;
+        }
         Attach();
-        const tdir_t count = TIFFNumberOfDirectories(tiff_);
-        pages_ = static_cast<int>(std::min<tdir_t>(count, 1 << 20));
+        pages_ = CountPages();
         if (!source_.path.empty()) Detach();
     }
     ~TiffReader() override { Detach(); }
@@ -94,8 +145,7 @@ public:
     void Read(int index, PageImage& page) override {
         if (index < 0 || index >= pages_) throw PageRefused("no page " + std::to_string(index + 1) + " in the file");
         Attach();
-        stream_.error.clear();
-        if (!TIFFSetDirectory(tiff_, static_cast<tdir_t>(index))) Refuse();
+        MoveTo(index);
         try {
             ReadPage(page);
         } catch (...) {
@@ -105,6 +155,22 @@ public:
     }
 
 private:
+    int CountPages() {
+        const tdir_t count = TIFFNumberOfDirectories(tiff_);
+        return static_cast<int>(std::min<tdir_t>(count, 1 << 20));
+    }
+
+    // libtiff's own blocks (a strip's stored bytes, tag arrays) are never larger than the file.
+    void Open() {
+        tiff_ = OpenTiff(stream_, "rm", stream_.size + (std::uint64_t{1} << 20));
+        if (tiff_ == nullptr) {
+            const std::string reason = stream_.error;
+            Detach();
+            throw PageRefused("broken TIFF file: " + reason);
+        }
+    }
+
+    // Opens the source once for all the pages read; the first directory is read with it.
     void Attach() {
         if (tiff_ != nullptr) return;
         stream_ = {};
@@ -114,12 +180,8 @@ private:
         } else {
             stream_.file = OpenForReading(source_.path, stream_.size);
         }
-        // libtiff's own blocks (a strip's stored bytes, tag arrays) are never larger than the file.
-        tiff_ = OpenTiff(stream_, "rm", stream_.size + (std::uint64_t{1} << 20));
-        if (tiff_ == nullptr) {
-            Detach();
-            throw PageRefused("broken TIFF file: " + stream_.error);
-        }
+        Open();
+        loaded_ = 0;
     }
 
     void Detach() {
@@ -129,8 +191,27 @@ private:
         stream_.file = nullptr;
     }
 
+    // Pages are asked for in file order: the next directory is read on from
+    // the current one, so that a file's pages cost time in proportion to their
+    // number; TIFFSetDirectory, which walks the chain from the first
+    // directory, only for a jump.
+    void MoveTo(int index) {
+        stream_.error.clear();
+        if (index == loaded_) return;  // its directory's warnings are still in stream_
+        stream_.lostData.clear();
+        const bool next = loaded_ >= 0 && index == loaded_ + 1;
+        const int ok = next ? TIFFReadDirectory(tiff_) : TIFFSetDirectory(tiff_, static_cast<tdir_t>(index));
+        loaded_ = ok ? index : -1;
+        if (!ok) Refuse();
+    }
+
     [[noreturn]] void Refuse() {
         throw PageRefused("broken TIFF file: " + (stream_.error.empty() ? std::string("unreadable page") : stream_.error));
+    }
+
+    // A page libtiff read only in part: a field it needs dropped, or damaged data.
+    void RefuseLostData() {
+        if (!stream_.lostData.empty()) throw PageRefused("broken TIFF file: " + stream_.lostData);
     }
 
     template <class T>
@@ -158,33 +239,7 @@ private:
         if (l.samplesPerPixel > 1 && Field<std::uint16_t>(TIFFTAG_PLANARCONFIG) != PLANARCONFIG_CONTIG)
             throw PageRefused("colour planes stored apart: only interleaved samples are read");
         l.bytesPerSample = bits / 8;
-        int colours = 1;
-        switch (photometric) {
-            case PHOTOMETRIC_MINISBLACK: l.kind = SampleLayout::Gray; break;
-            case PHOTOMETRIC_MINISWHITE: l.kind = SampleLayout::GrayInverted; break;
-            case PHOTOMETRIC_RGB: l.kind = SampleLayout::Rgb; colours = 3; break;
-            case PHOTOMETRIC_YCBCR:
-                if (compression != COMPRESSION_JPEG)
-                    throw PageRefused("YCbCr samples are read from JPEG-compressed pages only");
-                // libjpeg converts to RGB as it decodes.
-                TIFFSetField(tiff_, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-                l.kind = SampleLayout::Rgb;
-                colours = 3;
-                break;
-            case PHOTOMETRIC_PALETTE:
-                if (bits != 8) throw PageRefused("16-bit palette indices are not read");
-                if (!TIFFGetField(tiff_, TIFFTAG_COLORMAP, &l.map[0], &l.map[1], &l.map[2]))
-                    throw PageRefused("broken TIFF file: a palette page without its palette");
-                l.kind = SampleLayout::Palette;
-                break;
-            case PHOTOMETRIC_SEPARATED:
-                if (Field<std::uint16_t>(TIFFTAG_INKSET) != INKSET_CMYK || l.samplesPerPixel < 4)
-                    throw PageRefused("separated inks other than CMYK are not read");
-                l.kind = SampleLayout::Cmyk;
-                colours = 4;
-                break;
-            default: throw PageRefused("photometric interpretation " + std::to_string(photometric) + " is not read");
-        }
+        const int colours = ReadColours(tiff_, l, photometric, compression, bits);
         if (l.samplesPerPixel < colours) throw PageRefused("broken TIFF file: fewer samples than colours");
         std::uint16_t extraCount = 0;
         const std::uint16_t* extra = nullptr;
@@ -210,6 +265,7 @@ private:
     }
 
     void ReadPage(PageImage& page) {
+        RefuseLostData();
         const auto width = Field<std::uint32_t>(TIFFTAG_IMAGEWIDTH);
         const auto height = Field<std::uint32_t>(TIFFTAG_IMAGELENGTH);
         const auto compression = Field<std::uint16_t>(TIFFTAG_COMPRESSION);
@@ -220,7 +276,7 @@ private:
         const std::uint64_t pixelBytes =
             std::uint64_t{width} * height * static_cast<std::uint64_t>(l.samplesPerPixel * l.bytesPerSample);
         CheckStoredBytes(compression, pixelBytes);
-        AllocatePage(page, width, height, channels, maxPixels_);
+        StartPage(page, width, height, channels, maxPixels_);
 
         const auto unit = Field<std::uint16_t>(TIFFTAG_RESOLUTIONUNIT);
         const double perInch = unit == RESUNIT_INCH ? 1.0 : unit == RESUNIT_CENTIMETER ? 2.54 : 0.0;
@@ -229,6 +285,7 @@ private:
         if (TIFFGetField(tiff_, TIFFTAG_YRESOLUTION, &y)) page.dpiY = y * perInch;
 
         if (TIFFIsTiled(tiff_)) ReadTiles(page, l); else ReadStrips(page, l);
+        RefuseLostData();
         ApplyOrientation(page, Field<std::uint16_t>(TIFFTAG_ORIENTATION));
     }
 
@@ -238,14 +295,25 @@ private:
             std::min<std::uint32_t>(Field<std::uint32_t>(TIFFTAG_ROWSPERSTRIP), static_cast<std::uint32_t>(page.height));
         const std::uint64_t stripBytes = rowBytes * std::max<std::uint32_t>(rowsPerStrip, 1);
         if (rowBytes == 0 || stripBytes != static_cast<std::uint64_t>(TIFFStripSize64(tiff_))) Refuse();
+        if (stripBytes > kMaxStripBuffer) return ReadRows(page, l, rowBytes);
         std::vector<std::uint8_t> strip(static_cast<std::size_t>(stripBytes));
         const std::size_t pageRow = static_cast<std::size_t>(page.width) * page.channels;
         for (std::uint32_t top = 0; top < static_cast<std::uint32_t>(page.height); top += rowsPerStrip) {
             const std::uint32_t rows = std::min<std::uint32_t>(rowsPerStrip, page.height - top);
             const tmsize_t want = static_cast<tmsize_t>(rows * rowBytes);
             if (TIFFReadEncodedStrip(tiff_, TIFFComputeStrip(tiff_, top, 0), strip.data(), want) != want) Refuse();
+            std::uint8_t* out = AddRows(page, std::int64_t{top} + rows);
             for (std::uint32_t r = 0; r < rows; ++r)
-                ConvertPixels(strip.data() + r * rowBytes, page.width, page.samples.data() + (top + r) * pageRow, l);
+                ConvertPixels(strip.data() + r * rowBytes, page.width, out + r * pageRow, l);
+        }
+    }
+
+    // A huge strip, a row at a time: libtiff's decoders go on where they stopped.
+    void ReadRows(PageImage& page, const SampleLayout& l, std::uint64_t rowBytes) {
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
+        for (std::uint32_t y = 0; y < static_cast<std::uint32_t>(page.height); ++y) {
+            if (TIFFReadScanline(tiff_, row.data(), y, 0) < 0) Refuse();
+            ConvertPixels(row.data(), page.width, AddRows(page, std::int64_t{y} + 1), l);
         }
     }
 
@@ -260,17 +328,20 @@ private:
         if (tileWidth == 0 || tileHeight == 0 || std::uint64_t{tileWidth} * tileHeight > most ||
             tileBytes != tileRowBytes * tileHeight)
             Refuse();
-        std::vector<std::uint8_t> tile(static_cast<std::size_t>(tileBytes));
+        // Not cleared: a tile's bytes are read only once libtiff has decoded all of
+        // them, and a huge tile whose data break costs only what was decoded.
+        const std::unique_ptr<std::uint8_t[]> tile(new std::uint8_t[static_cast<std::size_t>(tileBytes)]);
         const std::size_t pageRow = static_cast<std::size_t>(page.width) * page.channels;
         for (std::uint32_t top = 0; top < static_cast<std::uint32_t>(page.height); top += tileHeight) {
+            const std::uint32_t rows = std::min<std::uint32_t>(tileHeight, page.height - top);
             for (std::uint32_t left = 0; left < static_cast<std::uint32_t>(page.width); left += tileWidth) {
-                if (TIFFReadEncodedTile(tiff_, TIFFComputeTile(tiff_, left, top, 0, 0), tile.data(),
+                if (TIFFReadEncodedTile(tiff_, TIFFComputeTile(tiff_, left, top, 0, 0), tile.get(),
                                         static_cast<tmsize_t>(tileBytes)) != static_cast<tmsize_t>(tileBytes))
                     Refuse();
-                const std::uint32_t rows = std::min<std::uint32_t>(tileHeight, page.height - top);
+                if (left == 0) AddRows(page, std::int64_t{top} + rows);
                 const std::uint32_t columns = std::min<std::uint32_t>(tileWidth, page.width - left);
                 for (std::uint32_t r = 0; r < rows; ++r)
-                    ConvertPixels(tile.data() + r * tileRowBytes, columns,
+                    ConvertPixels(tile.get() + r * tileRowBytes, columns,
                                   page.samples.data() + (top + r) * pageRow + std::size_t{left} * page.channels, l);
             }
         }
@@ -281,12 +352,14 @@ private:
     TiffStream stream_;
     TIFF* tiff_ = nullptr;
     int pages_ = 0;
+    int loaded_ = -1;  // the page whose directory libtiff holds, -1 when none is known
 };
 
 }  // namespace
 
-std::unique_ptr<PageReader> OpenTiffReader(FileSource source, std::int64_t maxPixels) {
-    return std::make_unique<TiffReader>(std::move(source), maxPixels);
+std::unique_ptr<PageReader> OpenTiffReader(FileSource source, std::int64_t maxPixels, std::FILE* opened,
+                                           std::uint64_t size) {
+    return std::make_unique<TiffReader>(std::move(source), maxPixels, opened, size);
 }
 
 }  // namespace formats

@@ -1,3 +1,4 @@
+// libtiff's client streams and message handlers.
 #include "formats/TiffStream.h"
 
 #include <algorithm>
@@ -77,7 +78,45 @@ int KeepFirstError(TIFF*, void* user, const char* module, const char* format, va
     return 1;  // handled: the global handlers are not called
 }
 
-int DropWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+// The fields whose loss changes the pixels read (libtiff's names for them).
+bool PageNeeds(const std::string& field) {
+    static const char* const kNeeded[] = {
+        "ImageWidth", "ImageLength", "BitsPerSample", "Compression", "PhotometricInterpretation", "FillOrder",
+        "StripOffsets", "StripByteCounts", "RowsPerStrip", "TileWidth", "TileLength", "TileOffsets",
+        "TileByteCounts", "SamplesPerPixel", "PlanarConfiguration", "ColorMap", "ExtraSamples", "Matteing",
+        "SampleFormat", "InkSet", "Orientation", "Predictor", "YCbCrSubsampling", "JPEGTables", "JpegProc",
+        "JpegInterchangeFormat", "JpegInterchangeFormatLength", "JpegQTables", "JpegDcTables", "JpegAcTables"};
+    for (const char* needed : kNeeded)
+        if (field == needed) return true;
+    return false;
+}
+
+bool StartsWith(const std::string& text, const char* start) { return text.rfind(start, 0) == 0; }
+
+// libtiff's wording: `... "Name" ...; tag ignored` for a field it dropped, "IO
+// error during reading of" for one beyond the file's end; libjpeg's warnings
+// reach it with the module "JPEGLib", the first of each strip only.
+bool LosesData(const char* module, const std::string& text) {
+    if (text.find("IO error") != std::string::npos) return true;
+    if (module != nullptr && std::strcmp(module, "JPEGLib") == 0)
+        return StartsWith(text, "Corrupt JPEG data") || StartsWith(text, "Premature end of JPEG file") ||
+               StartsWith(text, "Inconsistent progression") || StartsWith(text, "Invalid SOS parameters");
+    if (StartsWith(text, "Improper JPEG strip/tile size")) return true;  // fewer rows than the strip's
+    const std::size_t open = text.find('"');
+    const std::size_t close = open == std::string::npos ? open : text.find('"', open + 1);
+    return close != std::string::npos && text.find("tag ignored") != std::string::npos &&
+           PageNeeds(text.substr(open + 1, close - open - 1));
+}
+
+int KeepLostData(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
+    auto& stream = *static_cast<TiffStream*>(user);
+    if (stream.lostData.empty()) {
+        char text[256];
+        std::vsnprintf(text, sizeof text, format, arguments);
+        if (LosesData(module, text)) stream.lostData = text;
+    }
+    return 1;
+}
 
 }  // namespace
 
@@ -92,7 +131,7 @@ TIFF* OpenTiff(TiffStream& stream, const char* mode, std::uint64_t maxAllocation
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (options == nullptr) throw std::bad_alloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, KeepFirstError, &stream);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, DropWarning, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, KeepLostData, &stream);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(maxAllocation));
     TIFF* tiff = TIFFClientOpenExt("page", mode, &stream, Read, Write, Seek, Close, Size, Map, Unmap, options);
     TIFFOpenOptionsFree(options);

@@ -1,6 +1,6 @@
 // libtiff over this program's own streams: a file read at offsets, bytes in
 // memory, or a growing buffer written in memory; the library's errors and
-// warnings go to the stream's own handler, never to the terminal.
+// warnings go to the stream's own handlers, never to the terminal.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,12 @@ struct TiffStream {
     std::uint64_t size = 0;
     std::uint64_t position = 0;
     std::string error;  // the first error libtiff reported since it was cleared
+    // The first warning since it was cleared that means the page lost data:
+    // libtiff went on without a field the page needs (a colour map, strip
+    // offsets, sample sizes ...), could not read a field (the file is cut
+    // short), or its JPEG decoder met damaged data. Warnings about fields a
+    // page does without (unknown tags, text not ended by NUL) are not kept.
+    std::string lostData;
     bool outOfMemory = false;  // the written buffer could not grow
 };
 

@@ -70,6 +70,12 @@ struct JpegOptions {
     std::vector<std::uint8_t> app1;    // an APP1 segment's contents, e.g. EXIF
     int densityUnit = 0;               // JFIF: 0 none, 1 dots an inch, 2 a centimetre
     int xDensity = 1, yDensity = 1;
+    bool arithmetic = false;           // arithmetic coding instead of Huffman's
+    std::vector<std::uint8_t> secondApp1;  // another APP1 segment, after `app1`
+    // Progressive in 1 + components scans: the DC coefficients, then each
+    // component's AC coefficients, all at full precision (a scan that may be
+    // repeated without libjpeg noticing).
+    bool fullPrecisionScans = false;
 };
 
 inline void JpegThrow(j_common_ptr cinfo) {
@@ -98,12 +104,22 @@ inline std::vector<std::uint8_t> EncodeJpeg(const Picture& picture, const JpegOp
         cinfo.comp_info[0].v_samp_factor = options.vSampling;
     }
     if (options.progressive) jpeg_simple_progression(&cinfo);
+    std::vector<jpeg_scan_info> scans;
+    if (options.fullPrecisionScans) {
+        jpeg_scan_info dc{cinfo.num_components, {0, 1, 2, 3}, 0, 0, 0, 0};
+        scans.push_back(dc);
+        for (int c = 0; c < cinfo.num_components; ++c) scans.push_back({1, {c}, 1, 63, 0, 0});
+        cinfo.scan_info = scans.data();
+        cinfo.num_scans = static_cast<int>(scans.size());
+    }
+    cinfo.arith_code = options.arithmetic ? TRUE : FALSE;
     cinfo.density_unit = static_cast<UINT8>(options.densityUnit);
     cinfo.X_density = static_cast<UINT16>(options.xDensity);
     cinfo.Y_density = static_cast<UINT16>(options.yDensity);
     jpeg_start_compress(&cinfo, TRUE);
-    if (!options.app1.empty())
-        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, options.app1.data(), static_cast<unsigned>(options.app1.size()));
+    for (const std::vector<std::uint8_t>* segment : {&options.app1, &options.secondApp1})
+        if (!segment->empty())
+            jpeg_write_marker(&cinfo, JPEG_APP0 + 1, segment->data(), static_cast<unsigned>(segment->size()));
     Picture copy = picture;
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = copy.Row(static_cast<int>(cinfo.next_scanline));

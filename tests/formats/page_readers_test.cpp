@@ -12,7 +12,7 @@
 #include "formats/PageReader.h"
 #include "library/whiten.h"
 #include "support/temp_dir.h"
-#include "tests/formats/format_files.h"
+#include "tests/formats/damaged_files.h"
 #include "whiten/WhitenPage.h"
 
 namespace {
@@ -352,6 +352,48 @@ TEST(PageReaders, OpeningAPathGivesTheSystemsErrorOrARefusal) {
         } catch (const PageRefused& refused) {
             EXPECT_EQ(c.error, std::errc{});
             EXPECT_NE(std::string(refused.what()).find(c.line), std::string::npos) << refused.what();
+        }
+    }
+}
+
+// Whole files that make the image libraries warn (a missing end marker, data
+// an arithmetic encoder left out, padding, fields a page does without) are
+// read as the reference decodes them.
+TEST(PageReaders, WholeFilesTheLibrariesWarnAboutAreRead) {
+    for (const WholeCase& c : WarnedButWholeTable()) {
+        SCOPED_TRACE(c.name);
+        PageImage page;
+        try {
+            OpenPageReaderFromMemory(c.file)->Read(0, page);
+        } catch (const PageRefused& refused) {
+            ADD_FAILURE() << "refused: " << refused.what();
+            continue;
+        }
+        ASSERT_EQ(page.width, c.expected.width);
+        ASSERT_EQ(page.height, c.expected.height);
+        EXPECT_TRUE(page.samples == c.expected.samples);
+    }
+}
+
+// A multi-page file's pages in any order: each read gives its own page,
+// whether it is the next one, the same again or a jump.
+TEST(PageReaders, TiffPagesReadInAnyOrderAreTheirOwn) {
+    const std::vector<TiffPage> pages = NumberedPages(7, 3);
+    const Bytes file = EncodeTiff(pages);
+    struct Case {
+        const char* name;
+        std::vector<int> order;
+    } const table[] = {{"in-order", {0, 1, 2, 3, 4, 5, 6}},
+                       {"the-same-again", {0, 0, 1, 1, 6, 6}},
+                       {"backwards", {6, 5, 4, 3, 2, 1, 0}},
+                       {"jumps-then-on", {3, 4, 1, 2, 6, 0, 5}}};
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        const auto reader = OpenPageReaderFromMemory(file);
+        for (int index : c.order) {
+            PageImage page;
+            reader->Read(index, page);
+            EXPECT_TRUE(page.samples == pages[std::size_t(index)].picture.samples) << "page " << index;
         }
     }
 }
