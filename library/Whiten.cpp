@@ -7,6 +7,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "array/UnclearedStorage.h"
 #include "image/GrayConversion.h"
@@ -42,8 +43,10 @@ ByteSpan RowsSpan(const std::uint8_t* start, std::int32_t height, std::ptrdiff_t
 
 // A row stride that reaches every row without overflowing the address arithmetic.
 void CheckStride(const char* what, std::ptrdiff_t stride, std::int64_t rowBytes, std::int32_t height) {
-    const std::int64_t magnitude = stride < 0 ? -static_cast<std::int64_t>(stride) : stride;
-    if (stride == std::numeric_limits<std::ptrdiff_t>::min() || magnitude < rowBytes)
+    // The most negative stride has no magnitude that fits: it is compared before any is taken.
+    const bool mostNegative = stride == std::numeric_limits<std::ptrdiff_t>::min();
+    const std::int64_t magnitude = mostNegative ? 0 : stride < 0 ? -static_cast<std::int64_t>(stride) : stride;
+    if (mostNegative || magnitude < rowBytes)
         Refuse(std::string(what) + " row stride must be at least " + std::to_string(rowBytes) + " bytes, got " +
                std::to_string(stride));
     if (magnitude > (std::numeric_limits<std::int64_t>::max() - rowBytes) / height)
@@ -89,12 +92,25 @@ GrayBytes GrayLevelsInto(const Page& page, std::uint8_t* gray, std::ptrdiff_t gr
     return BottomRowFirst(gray, grayStride, page.width, page.height);
 }
 
+// The working sets of every phase are sized by the thread count, while no
+// phase shares out more items than the page has rows or columns, and threads
+// beyond a few a core only take turns: a count beyond both is lowered before
+// anything is sized, so that memory follows the page, not the argument.
+constexpr std::int64_t kThreadsPerCore = 4;
+
+int UsableThreads(const Page& page, int threads) {
+    const int asked = threads == 0 ? DefaultThreads() : threads;
+    const std::int64_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::int64_t most = std::min<std::int64_t>(std::max(page.width, page.height), kThreadsPerCore * cores);
+    return static_cast<int>(std::clamp<std::int64_t>(asked, 1, most));
+}
+
 }  // namespace
 
 void WhitenInto(const Page& page, std::uint8_t* gray, std::ptrdiff_t grayStride, int threads) {
     CheckPage(page, threads);
     CheckOutput(page, gray, grayStride);
-    const int workers = threads == 0 ? DefaultThreads() : threads;
+    const int workers = UsableThreads(page, threads);
     try {
         UnclearedPlane flattened(page.width, page.height);
         const GrayBytes levels = page.channels == 1

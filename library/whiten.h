@@ -42,7 +42,10 @@ struct GrayPage {
 // gray + y * grayStride, `width` bytes each; nothing else is written. A gray
 // page may be whitened in place (gray == page.samples, same stride); otherwise
 // the buffer must not overlap the page.
-// `threads`: 0 uses every core; the bytes are the same for any count.
+// `threads`: 0 uses every core (DefaultThreads()); a larger count than can
+// run is lowered, before anything is sized, to at most 4 a core and at most
+// the page's longer side, so that memory does not grow with the count. The
+// bytes are the same for any count.
 // Throws std::invalid_argument with a one-line message naming the limit for a
 // null pointer, a side outside 1 .. kMaxSide, more than kMaxPixels pixels,
 // channels other than 1, 3 or 4, a stride shorter than a row, an overlap or a

@@ -15,6 +15,22 @@ std::string Stem(const std::string& name) {
     return name.substr(0, name.size() - extension.size());
 }
 
+// PREFIX STEM EXT, or PREFIX STEM-0001 EXT ... for pages one a file; PREFIX
+// is the folder part of the path with its separator.
+void AddPaths(OutputPlan& plan, const std::string& prefix, const std::string& stem, const std::string& extension,
+              int pageCount) {
+    if (plan.oneFile) {
+        plan.paths.push_back(prefix + stem + extension);
+        return;
+    }
+    plan.paths.reserve(static_cast<std::size_t>(pageCount));
+    for (int page = 1; page <= pageCount; ++page) {
+        char number[16];
+        std::snprintf(number, sizeof number, "-%04d", page);
+        plan.paths.push_back(prefix + stem + number + extension);
+    }
+}
+
 }  // namespace
 
 const char* FormatExtension(OutputFormat format) {
@@ -33,16 +49,22 @@ OutputPlan PlanOutputs(const std::string& input, int pageCount, bool formatGiven
     plan.folder = outputFolder.empty() ? platform::PathJoin(platform::PathFolder(input), "Result") : outputFolder;
     plan.format = !formatGiven && pageCount > 1 ? OutputFormat::Tiff : format;
     plan.oneFile = pageCount <= 1 || plan.format == OutputFormat::Tiff;
-    const std::string stem = Stem(platform::PathFileName(input));
-    const char* extension = FormatExtension(plan.format);
+    AddPaths(plan, platform::PathJoin(plan.folder, ""), Stem(platform::PathFileName(input)),
+             FormatExtension(plan.format), pageCount);
+    return plan;
+}
+
+OutputPlan PlanOutputsAt(const std::string& output, int pageCount, OutputFormat format) {
+    OutputPlan plan;
+    plan.folder = platform::PathFolder(output);
+    plan.format = format;
+    plan.oneFile = pageCount <= 1 || format == OutputFormat::Tiff;
     if (plan.oneFile) {
-        plan.paths.push_back(platform::PathJoin(plan.folder, stem + extension));
+        plan.paths.push_back(output);
         return plan;
     }
-    for (int page = 1; page <= pageCount; ++page) {
-        char number[16];
-        std::snprintf(number, sizeof number, "-%04d", page);
-        plan.paths.push_back(platform::PathJoin(plan.folder, stem + number + extension));
-    }
+    const std::string name = platform::PathFileName(output);
+    const std::string stem = Stem(name);
+    AddPaths(plan, output.substr(0, output.size() - name.size()), stem, name.substr(stem.size()), pageCount);
     return plan;
 }

@@ -18,6 +18,10 @@ struct OutputPlan {
 // `formatGiven` false: PNG, and one multi-page TIFF for an input of several pages.
 OutputPlan PlanOutputs(const std::string& input, int pageCount, bool formatGiven, OutputFormat format,
                        const std::string& outputFolder);
+// An output the caller named: `output` itself, or for the pages of a
+// multi-page input written one a file, STEM-0001.EXT ... beside it (EXT as
+// `output` spells it).
+OutputPlan PlanOutputsAt(const std::string& output, int pageCount, OutputFormat format);
 
 // The extension of the format's files, with its dot (".png", ".tif", ".jpg", ".bmp").
 const char* FormatExtension(OutputFormat format);

@@ -10,6 +10,7 @@
 #include "pages/InputJob.h"
 #include "pages/OutputNames.h"
 #include "pages/SerialWriter.h"
+#include "platform/ParallelFor.h"
 #include "platform/Path.h"
 #include "platform/SystemError.h"
 
@@ -27,6 +28,8 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -62,6 +65,8 @@ Failure Classify(std::exception_ptr error, bool writing) {
         return {PageResult::Refused, limit.what(), false};
     } catch (const RunStops& stop) {
         return {PageResult::Failed, stop.what(), true};
+    } catch (const StopRequested&) {  // the caller's Ctrl-C (platform/ParallelFor.h): nothing more is written
+        return {PageResult::Failed, "interrupted", true};
     } catch (const std::system_error& system) {
         return {PageResult::Failed, system.what(), writing && EndsTheRun(system.code())};
     } catch (const std::bad_alloc&) {
@@ -71,6 +76,11 @@ Failure Classify(std::exception_ptr error, bool writing) {
     } catch (...) {
         return {PageResult::Failed, "unknown error", false};
     }
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 bool LooksLikeTiff(const std::string& input) {
@@ -120,9 +130,12 @@ private:
         for (const auto& input : settings_.inputs) inputs.Add(input);
         std::map<std::string, std::string> outputOwner;  // resolved output path -> input
         for (const auto& input : settings_.inputs) {
+            // A TIFF output is one file whatever the input's pages: looked for before the input is opened.
+            const bool oneTiff = settings_.formatGiven && settings_.format == OutputFormat::Tiff;
+            if (oneTiff && Skips(input, PlanFor(input, 1))) continue;
             const int pages = CountPages(input);
-            OutputPlan plan =
-                PlanOutputs(input, pages, settings_.formatGiven, settings_.format, settings_.outputFolder);
+            OutputPlan plan = PlanFor(input, pages);
+            if (!oneTiff && Skips(input, plan)) continue;
             std::string refusal;
             for (const auto& path : plan.paths) {
                 if (inputs.IsInput(path)) {
@@ -139,6 +152,21 @@ private:
             for (int page = 0; page < pages; ++page) tasks_.push_back({jobs_.back().get(), page});
         }
         totals_.pages = static_cast<int>(tasks_.size());
+    }
+
+    OutputPlan PlanFor(const std::string& input, int pages) const {
+        if (!settings_.outputPath.empty()) return PlanOutputsAt(settings_.outputPath, pages, settings_.format);
+        return PlanOutputs(input, pages, settings_.formatGiven, settings_.format, settings_.outputFolder);
+    }
+
+    // True (and told) when the input is passed over: asked to, and every output it would make is there.
+    bool Skips(const std::string& input, const OutputPlan& plan) {
+        if (!settings_.keepExisting) return false;
+        for (const auto& path : plan.paths)
+            if (!IsRegularFile(path)) return false;
+        ++totals_.skipped;
+        report_.InputSkipped(input, plan.paths);
+        return true;
     }
 
     void Work() {
@@ -344,5 +372,7 @@ int CountPages(const std::string& input) {
 }
 
 RunTotals RunPages(const RunSettings& settings, RunReport& report) {
+    if (!settings.outputPath.empty() && settings.inputs.size() != 1)
+        throw std::invalid_argument("an output path is for one input");
     return Run(settings, report).Go();
 }

@@ -11,6 +11,10 @@
 struct RunSettings {
     std::vector<std::string> inputs;
     std::string outputFolder;   // empty: Result beside each input
+    std::string outputPath;     // non-empty: the output of the only input (PlanOutputsAt), in place
+                                // of outputFolder; its folder is made as outputFolder is
+    bool keepExisting = false;  // an input whose every output exists is passed over (RunTotals::skipped):
+                                // not opened when its output is one file whatever its pages (TIFF)
     bool formatGiven = false;
     OutputFormat format = OutputFormat::Png;
     WriterOptions writer;
@@ -26,6 +30,7 @@ struct RunSettings {
 // under way finish, and RunTotals::stopReason says why.
 // Peak memory: about `jobs` pages' working sets (decoded samples, the
 // whitening's float plane, the gray page).
+// Throws std::invalid_argument for an outputPath with other than one input.
 RunTotals RunPages(const RunSettings& settings, RunReport& report);
 
 // The pages of one input before it is decoded: a TIFF file is opened to count

@@ -3,6 +3,8 @@
 // drawn again below.
 #include "pages/Progress.h"
 
+#include "pages/PageLines.h"
+
 #include <algorithm>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -30,11 +32,6 @@ const char* Plural(int count) { return count == 1 ? "" : "s"; }
 
 }  // namespace
 
-std::string PageName(const PageEvent& event) {
-    if (event.pages <= 1) return event.input;
-    return event.input + " (page " + std::to_string(event.page + 1) + " of " + std::to_string(event.pages) + ")";
-}
-
 Progress::Progress(ProgressStyle style, std::FILE* out, std::FILE* err)
     : style_(style), out_(out), err_(err), start_(std::chrono::steady_clock::now()) {}
 
@@ -51,10 +48,9 @@ void Progress::Started(int pages) {
 void Progress::Page(const PageEvent& event) {
     ++done_;
     if (event.result == PageResult::Whitened) {
-        if (style_ == ProgressStyle::Lines) std::fprintf(out_, "%s -> %s\n", PageName(event).c_str(), event.output.c_str());
+        if (style_ == ProgressStyle::Lines) std::fprintf(out_, "%s\n", WhitenedLine(event).c_str());
     } else {
-        const char* what = event.result == PageResult::Refused ? "refused" : "failed";
-        const std::string line = PageName(event) + ": " + what + ": " + event.reason;
+        const std::string line = ProblemLine(event);
         if (style_ == ProgressStyle::Lines) {
             std::fprintf(out_, "%s\n", line.c_str());
         } else {
@@ -66,8 +62,7 @@ void Progress::Page(const PageEvent& event) {
 
 void Progress::OutputLost(const std::string& input, const std::string& output, int pages,
                           const std::string& reason) {
-    const std::string line = input + ": failed: " + output + " not finished, " + std::to_string(pages) + " page" +
-                             Plural(pages) + " lost: " + reason;
+    const std::string line = LostLine(input, output, pages, reason);
     if (style_ == ProgressStyle::Lines) {
         std::fprintf(out_, "%s\n", line.c_str());
     } else {

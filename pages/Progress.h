@@ -37,6 +37,3 @@ private:
     int pages_ = 0;
     int done_ = 0;
 };
-
-// "book.tif (page 3 of 12)", or the input alone for a file of one page.
-std::string PageName(const PageEvent& event);

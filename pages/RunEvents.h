@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum class PageResult {
     Whitened,  // its output is written (for a multi-page TIFF: added, complete once committed)
@@ -25,6 +26,7 @@ struct RunTotals {
     int refused = 0;
     int failed = 0;     // includes the pages of an output lost when it could not be finished
     int notDone = 0;    // pages never started, or lost, because the run stopped
+    int skipped = 0;    // inputs passed over because their outputs exist (RunSettings::keepExisting)
     std::string stopReason;  // why the run stopped; empty when it ran to its end
 };
 
@@ -37,4 +39,6 @@ public:
     // An output of several pages that could not be finished: its pages are lost.
     virtual void OutputLost(const std::string& input, const std::string& output, int pages,
                             const std::string& reason) = 0;
+    // An input passed over, unread, because every output it would make exists.
+    virtual void InputSkipped(const std::string& /*input*/, const std::vector<std::string>& /*outputs*/) {}
 };

@@ -98,6 +98,13 @@ struct StartWorker {
     }
 };
 
+// A stop asked for by another thread while a long call runs (the Python
+// module's Ctrl-C): a thread that points tStopRequest at a flag has the
+// ParallelFor loops it starts check the flag between items, on every worker,
+// and throw StopRequested once it is set.
+struct StopRequested {};
+inline thread_local const std::atomic<bool>* tStopRequest = nullptr;
+
 // Calls body(item, worker) for every item in [0, count), items handed out in
 // order as threads become free; worker is 0 .. threads - 1 and lets a body use
 // per-thread scratch. The first exception thrown by a body is rethrown here
@@ -109,8 +116,13 @@ struct StartWorker {
 template <class Body, class Start = StartWorker>
 void ParallelFor(std::int64_t count, int threads, Body&& body, Start start = {}) {
     const int workers = static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(threads, count)));
+    const std::atomic<bool>* stop = tStopRequest;
+    const auto item = [&](std::int64_t i, int worker) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) throw StopRequested{};
+        body(i, worker);
+    };
     if (workers <= 1) {
-        for (std::int64_t i = 0; i < count; ++i) body(i, 0);
+        for (std::int64_t i = 0; i < count; ++i) item(i, 0);
         return;
     }
     std::atomic<std::int64_t> next{0};
@@ -118,7 +130,7 @@ void ParallelFor(std::int64_t count, int threads, Body&& body, Start start = {})
     std::mutex failureLock;
     auto run = [&](int worker) {
         try {
-            for (std::int64_t i = next++; i < count; i = next++) body(i, worker);
+            for (std::int64_t i = next++; i < count; i = next++) item(i, worker);
         } catch (...) {
             const std::lock_guard<std::mutex> guard(failureLock);
             if (!failure) failure = std::current_exception();

@@ -1,110 +1,30 @@
-// whiten._whiten: the library's page whitening on numpy arrays. The argument
-// checks live here, at the boundary, so that a wrong page is refused before
-// any copy or output array is made.
+// whiten._whiten: the library's page whitening on numpy arrays, the project's
+// page readers, and one file's whole job as whiten-pages does it. The argument checks live in PageArgument.cpp.
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <climits>
 #include <cstdint>
-#include <string>
 
-#include "image/PageLimits.h"
 #include "library/whiten.h"
+#include "python/FileJob.h"
+#include "python/Interruptible.h"
+#include "python/PageArgument.h"
+#include "python/PageErrors.h"
+#include "python/PageFile.h"
 
 namespace py = pybind11;
 
 namespace {
 
-std::string ShapeText(const py::array& page) {
-    std::string text = "(";
-    for (py::ssize_t axis = 0; axis < page.ndim(); ++axis)
-        text += (axis ? ", " : "") + std::to_string(page.shape(axis));
-    return text + (page.ndim() == 1 ? ",)" : ")");
-}
-
-// Samples per pixel from the shape: 1 for (H, W), 3 or 4 for (H, W, C).
-int Channels(const py::array& page) {
-    if (page.ndim() == 2) return 1;
-    if (page.ndim() == 3 && (page.shape(2) == 3 || page.shape(2) == 4)) return static_cast<int>(page.shape(2));
-    throw py::value_error("whiten: a page has shape (H, W), (H, W, 3) or (H, W, 4), not " + ShapeText(page));
-}
-
-// The library's limits, checked before anything is copied or allocated (a
-// broadcast array can claim any size without holding it).
-void CheckSides(py::ssize_t height, py::ssize_t width) {
-    const std::string problem = limits::PageSizeProblem(width, height);
-    if (!problem.empty()) throw py::value_error("whiten: " + problem + " (width x height)");
-}
-
-int ThreadCount(const py::object& threads) {
-    if (threads.is_none()) return 0;
-    // bool is an int to Python, but threads=True is a mistake, not one thread.
-    if (PyBool_Check(threads.ptr()) || !PyIndex_Check(threads.ptr()))
-        throw py::type_error("whiten: threads is None or an int, not " +
-                             std::string(py::str(py::type::of(threads).attr("__name__"))));
-    const py::object index = py::reinterpret_steal<py::object>(PyNumber_Index(threads.ptr()));
-    if (!index) throw py::error_already_set();
-    int overflow = 0;
-    const long long count = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
-    if (overflow != 0 || count < 0 || count > INT_MAX)
-        throw py::value_error("whiten: threads is 0 (every core) .. " + std::to_string(INT_MAX) + ", not " +
-                              std::string(py::str(index)));
-    return static_cast<int>(count);
-}
-
-// The page as the library reads it in place: each pixel's samples adjacent
-// and in order (three colour samples may also be in reverse order, since only
-// their mean counts), rows apart by at least a row's bytes, in either
-// direction. A side of one pixel has no stride to check.
-bool ReadableInPlace(const py::array& page, int channels, whiten::Page& view) {
-    const py::ssize_t height = page.shape(0), width = page.shape(1);
-    const py::ssize_t rowStride = page.strides(0), pixelStride = page.strides(1);
-    const auto* first = static_cast<const std::uint8_t*>(page.data());
-    if (channels > 1) {
-        const py::ssize_t sampleStride = page.strides(2);
-        if (channels == 3 && sampleStride == -1) {
-            first -= 2;  // the lowest address of the pixel's three samples
-        } else if (sampleStride != 1) {
-            return false;
-        }
-    }
-    if (width > 1 && pixelStride != channels) return false;
-    const py::ssize_t rowBytes = width * channels;
-    if (height > 1 && rowStride < rowBytes && -rowStride < rowBytes) return false;
-    view.samples = first;
-    view.width = static_cast<std::int32_t>(width);
-    view.height = static_cast<std::int32_t>(height);
-    view.stride = height > 1 ? rowStride : rowBytes;
-    view.channels = channels;
-    return true;
-}
-
-py::array_t<std::uint8_t> Whiten(const py::array& page, const py::object& threads) {
-    const py::dtype type = page.dtype();
-    if (type.kind() != 'u' || type.itemsize() != 1)
-        throw py::type_error("whiten: a page is a numpy array of dtype uint8, not " +
-                             std::string(py::str(py::handle(type))) +
-                             " (convert it deliberately, e.g. with numpy.clip and astype)");
-    const int channels = Channels(page);
-    CheckSides(page.shape(0), page.shape(1));
-    const int threadCount = ThreadCount(threads);
-
-    // `source` holds the array the library reads, the page itself or its
-    // C-ordered copy, alive while the GIL is released.
-    py::array source = page;
-    whiten::Page view;
-    if (!ReadableInPlace(source, channels, view)) {
-        source = py::array_t<std::uint8_t, py::array::c_style>::ensure(page);
-        if (!source) throw py::error_already_set();
-        ReadableInPlace(source, channels, view);
-    }
-    py::array_t<std::uint8_t> gray({page.shape(0), page.shape(1)});
+py::array_t<std::uint8_t> Whiten(const py::object& page, const py::object& threads) {
+    // `argument.holder` keeps the samples the library reads alive while the GIL is released.
+    const wrap::PageArgument argument = wrap::ToPage(page);
+    const int threadCount = wrap::ThreadCount(threads);
+    const whiten::Page& view = argument.view;
+    py::array_t<std::uint8_t> gray({static_cast<py::ssize_t>(view.height), static_cast<py::ssize_t>(view.width)});
     std::uint8_t* out = gray.mutable_data();
-    {
-        py::gil_scoped_release release;
-        whiten::WhitenInto(view, out, view.width, threadCount);
-    }
+    wrap::RunInterruptibly([&] { whiten::WhitenInto(view, out, view.width, threadCount); });
     return gray;
 }
 
@@ -131,20 +51,30 @@ page: a numpy array of dtype uint8, top row first, of shape
   layouts (Fortran order, a channel picked from a wider array) are copied to
   C order first.
 threads: None or 0 to use every core (whiten.default_threads()), or a count;
-  the bytes are the same for any count.
+  a count beyond what can run is lowered to at most 4 a core and at most the
+  page's longer side, so memory does not grow with it. The bytes are the same
+  for any count.
 
 Returns a new C-ordered uint8 array of shape (H, W).
 
 Each side is 1 .. 1048576 (2**20) pixels and a page has at most 1073741823
-(2**30 - 1) pixels. Raises TypeError for another dtype (nothing is cast
-silently), ValueError for another shape, an empty or oversized page, or a
-negative thread count; MemoryError when storage cannot be had.
+(2**30 - 1) pixels. Raises TypeError for what is not a uint8 array (another
+dtype: nothing is cast silently; a list, None, a Pillow image: the message
+says what to call instead), ValueError for another shape, an empty or
+oversized page, or a negative thread count; MemoryError when storage cannot
+be had.
 
 The GIL is released while the page is whitened, so threads whitening
-different pages run side by side. Besides the result the call needs one float
-(4 bytes) per pixel and small working sets.)");
+different pages run side by side. Called on the main thread, the call answers
+Ctrl-C within about a tenth of a second: KeyboardInterrupt is raised and no
+result is made. On other threads Python delivers no signal, and a call runs
+to its end. Besides the result the call needs one float (4 bytes) per pixel
+and small working sets.)");
     module.def("default_threads", &whiten::DefaultThreads,
                "default_threads() -> int\n\nThe threads whiten() uses when threads is None or 0: the machine's cores.");
+    wrap::AddPageErrors(module);
+    wrap::AddPageFile(module);
+    wrap::AddWhitenFile(module);
     module.attr("MAX_SIDE") = whiten::kMaxSide;
     module.attr("MAX_PIXELS") = whiten::kMaxPixels;
     module.attr("__version__") = whiten::Version();

@@ -1,5 +1,6 @@
 # Type stubs of the package whiten.
-from typing import Final
+import os
+from typing import Final, Iterator, NamedTuple
 
 import numpy
 import numpy.typing
@@ -9,6 +10,51 @@ __version__: Final[str]
 MAX_SIDE: Final[int]
 MAX_PIXELS: Final[int]
 
+_Path = str | bytes | os.PathLike[str] | os.PathLike[bytes]
+
+class PageRefused(ValueError):
+    filename: str
+    page: int | None
+    outcome: FileOutcome | None
+
+class NotAPageFile(PageRefused): ...
+
+class PageFailed(OSError):
+    filename: str
+    outcome: FileOutcome
+
+class FileOutcome(NamedTuple):
+    input: str
+    pages: int
+    whitened: int
+    outputs: list[str]
+    problems: list[str]
+    skipped: bool
+    refused: bool
+    failed: bool
+    stop_reason: str | None
+    def check(self) -> FileOutcome: ...
+
+class Page(NamedTuple):
+    array: numpy.typing.NDArray[numpy.uint8]
+    dpi: tuple[float, float] | None
+
+class PageIterator(Iterator[Page]):
+    page_count: int
+    path: str
+    def __iter__(self) -> PageIterator: ...
+    def __next__(self) -> Page: ...
+
 def whiten(page: numpy.typing.NDArray[numpy.uint8], threads: int | None = None) -> numpy.typing.NDArray[numpy.uint8]: ...
-def whiten_image(image: Image.Image) -> Image.Image: ...
+def whiten_image(image: Image.Image, threads: int | None = None) -> Image.Image: ...
+def read_pages(path: _Path) -> PageIterator: ...
+def whiten_file(
+    src: _Path,
+    dst: _Path,
+    format: str | None = None,
+    quality: int = 90,
+    threads: int | None = None,
+    keep_existing: bool = False,
+    check: bool = True,
+) -> FileOutcome: ...
 def default_threads() -> int: ...

@@ -3,6 +3,7 @@
 // bad arguments are refused before any work; calls run side by side.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -125,6 +126,9 @@ TEST(Library, RefusesBadArgumentsNamingTheLimit) {
         {"short input rows", {in, 4, 4, 11, 3}, out.data(), 4, 0, "at least 12"},
         {"short output rows", {in, 4, 4, 4, 1}, out.data(), -3, 0, "at least 4"},
         {"huge stride", {in, 4, 4, PTRDIFF_MAX / 2, 1}, out.data(), 4, 0, "too large"},
+        // No magnitude fits: compared before one is taken (the sanitizer build sees the overflow).
+        {"most negative stride", {in, 4, 4, PTRDIFF_MIN, 1}, out.data(), 4, 0, "at least 4"},
+        {"most negative output stride", {in, 4, 4, 4, 1}, out.data(), PTRDIFF_MIN, 0, "at least 4"},
         {"negative threads", {in, 4, 4, 4, 1}, out.data(), 4, -1, "threads"},
         {"colour output over its input", {in, 2, 2, 6, 3}, bytes.data() + 4, 2, 0, "overlaps"},
         {"gray output shifted over its input", {in, 4, 4, 4, 1}, bytes.data() + 1, 4, 0, "overlaps"},
@@ -142,6 +146,18 @@ TEST(Library, RefusesBadArgumentsNamingTheLimit) {
     }
     // The convenience form checks before it allocates the page's output.
     EXPECT_THROW(whiten::Whiten({in, 1 << 20, 1 << 20, 1 << 20, 1}), std::invalid_argument);
+}
+
+// Counts beyond what can run are lowered before the working sets are sized:
+// a count of INT_MAX, whose working sets alone would take tens of gigabytes,
+// whitens as one thread does.
+TEST(Library, AnyThreadCountGivesTheSameBytes) {
+    const Picture p = GoldenPicture("text_257x129");
+    const whiten::Page page{p.bgr.data(), p.width, p.height, 3 * p.width, 3};
+    for (const int threads : {0, 1, 2, 7, 257, 258, 100000, 1 << 24, INT_MAX}) {
+        SCOPED_TRACE(threads);
+        EXPECT_TRUE(whiten::Whiten(page, threads).bytes == p.expected);
+    }
 }
 
 TEST(Library, CallsOnSeveralThreadsAtOnceGiveEachPageItsOwnBytes) {

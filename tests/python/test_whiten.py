@@ -1,10 +1,12 @@
 # The Python module against the whiten tool: the same bytes for every form of
 # a page, the refusals with their exceptions, and threads side by side.
 # Needs WHITEN_BINARY (the built tool) and the built package on PYTHONPATH.
+import hashlib
 import os
 import shutil
 import struct
 import subprocess
+import sys
 import threading
 import time
 import tracemalloc
@@ -137,6 +139,13 @@ REFUSED = {
     "int8": (np.zeros((4, 4), np.int8), TypeError, "uint8"),
     "bool": (np.zeros((4, 4), bool), TypeError, "uint8"),
     "list of ints": ([[1, 2], [3, 4]], TypeError, "uint8"),
+    # Not arrays: a short message naming what was given and what to call (the default one
+    # prints the argument: megabytes for a page held as a list).
+    "a page as a list": (np.zeros((300, 400, 3), np.uint8).tolist(), TypeError, "not a list; .*numpy.asarray"),
+    "a tuple": ((1, 2), TypeError, "not a tuple; .*numpy.asarray"),
+    "None (a failed cv2.imread)": (None, TypeError, "not None .*cv2.imread"),
+    "a Pillow image": (Image.new("RGB", (4, 4)), TypeError, "whiten.whiten_image"),
+    "a file name": ("page.jpg", TypeError, "not str"),
     "2 samples": (np.zeros((4, 4, 2), np.uint8), ValueError, "(H, W, 4)"),
     "5 samples": (np.zeros((4, 4, 5), np.uint8), ValueError, "(H, W, 4)"),
     "1-D": (np.zeros(16, np.uint8), ValueError, "(H, W, 3)"),
@@ -154,12 +163,13 @@ def test_refuses_before_allocating(case):
     page, error, message = REFUSED[case]
     tracemalloc.start()
     try:
-        with pytest.raises(error, match=message.replace("(", r"\(").replace(")", r"\)")):
+        with pytest.raises(error, match=message.replace("(", r"\(").replace(")", r"\)")) as raised:
             whiten.whiten(page)
         peak = tracemalloc.get_traced_memory()[1]
     finally:
         tracemalloc.stop()
     assert peak < 1 << 20
+    assert len(str(raised.value)) < 200, str(raised.value)[:300]
 
 
 @pytest.mark.parametrize("threads, error", [(-1, ValueError), (2**31, ValueError), (10**30, ValueError),
@@ -220,6 +230,12 @@ def test_another_thread_runs_while_a_page_is_whitened():
     assert sum(start + quarter < t < end - quarter for t in ticks) >= 3
 
 
+def on_white(v, a):
+    """Alpha composited on white: the nearest integer to v a / 255 + 255 - a."""
+    a = a[..., None] if v.ndim == 3 else a
+    return np.floor(v * (a / 255.0) + (255.0 - a) + 0.5).astype(np.uint8)
+
+
 def image_of(mode, pixels, dpi):
     rgb = np.ascontiguousarray(pixels[..., ::-1])
     g = gray(pixels)
@@ -229,29 +245,44 @@ def image_of(mode, pixels, dpi):
         "RGBA": lambda: Image.fromarray(np.dstack([rgb, 255 - g]), "RGBA"),
         "P": lambda: Image.fromarray(rgb, "RGB").quantize(64),
         "LA": lambda: Image.fromarray(np.dstack([g, 255 - g]), "LA"),
+        "CMYK": lambda: Image.fromarray(np.dstack([rgb, g // 2]), "CMYK"),
+        "I;16": lambda: Image.fromarray(g.astype(np.uint16) * 256 + 255 - g),
     }[mode]()
     if dpi:
         image.info["dpi"] = dpi
     return image
 
 
+def cmyk_to_rgb(cmyk):
+    """R = (255 - C)(255 - K) / 255, rounded half up."""
+    return np.floor((255.0 - cmyk[..., :3]) * (255.0 - cmyk[..., 3:]) / 255 + 0.5).astype(np.uint8)
+
+
+# What whiten_image(image) must equal whiten() of: the image's samples as the readers decode a file.
+EQUIVALENT = {
+    "L": lambda image: np.asarray(image),
+    "RGB": lambda image: np.asarray(image),
+    "RGBA": lambda image: on_white(np.asarray(image)[..., :3], np.asarray(image)[..., 3]),
+    "LA": lambda image: on_white(np.asarray(image)[..., 0], np.asarray(image)[..., 1]),
+    # whitened by its colours
+    "P": lambda image: np.array(image.getpalette(), np.uint8).reshape(-1, 3)[np.asarray(image)],
+    "CMYK": lambda image: cmyk_to_rgb(np.asarray(image)),
+    "I;16": lambda image: (np.asarray(image) >> 8).astype(np.uint8),  # the high byte
+}
+
+
 @pytest.mark.parametrize("mode, dpi", [("L", (300, 300)), ("RGB", None), ("RGBA", (150, 200)), ("P", (72, 72)),
-                                       ("LA", None)])
+                                       ("LA", None), ("CMYK", (200, 200)), ("I;16", None)])
 def test_whiten_image(mode, dpi):
     pixels = read_bmp(GOLDEN / "text_257x129.bmp")
     image = image_of(mode, pixels, dpi)
-    if mode == "P":  # whitened by its colours
-        palette = np.array(image.getpalette(), np.uint8).reshape(-1, 3)
-        equivalent = palette[np.asarray(image)]
-    else:
-        equivalent = gray(pixels) if mode in ("L", "LA") else pixels
     result = whiten.whiten_image(image)
     assert result.mode == "L" and result.info.get("dpi") == dpi
-    np.testing.assert_array_equal(np.asarray(result), whiten.whiten(equivalent))
+    np.testing.assert_array_equal(np.asarray(result), whiten.whiten(EQUIVALENT[mode](image)))
 
 
-@pytest.mark.parametrize("mode, advice", [("1", "convert"), ("CMYK", "convert"), ("I;16", "8 bits"),
-                                          ("I", "8 bits"), ("F", "8 bits")])
+@pytest.mark.parametrize("mode, advice", [("1", "convert"), ("YCbCr", "convert"), ("I", "8 bits"),
+                                          ("F", "8 bits")])
 def test_whiten_image_refuses_modes(mode, advice):
     with pytest.raises(ValueError, match=advice):
         whiten.whiten_image(Image.new(mode, (8, 8)))
@@ -259,3 +290,83 @@ def test_whiten_image_refuses_modes(mode, advice):
 
 def test_version_is_the_projects():
     assert whiten.__version__ == os.environ["WHITEN_VERSION"]
+
+
+def run_child(code, *args):
+    """Runs `code` in a fresh interpreter with the package; its standard output, stripped."""
+    child = subprocess.run([sys.executable, "-c", code, *map(str, args)], capture_output=True, text=True,
+                           timeout=600)
+    assert child.returncode == 0, child.stderr
+    return child.stdout.strip()
+
+
+# Whitens a 1000 x 1400 colour page with the thread count of argv[1], the address space limited
+# to what the process holds plus 512 MiB: working sets sized by the count asked for would take
+# gigabytes (about 2 GiB for 10**6 threads). Prints the result's digest.
+BOUNDED_WHITENING = """
+import hashlib, resource, sys
+import numpy as np, whiten
+page = np.random.default_rng(5).integers(120, 250, (1400, 1000, 3), dtype=np.uint8)
+held = int(open("/proc/self/statm").read().split()[0]) * resource.getpagesize()
+resource.setrlimit(resource.RLIMIT_AS, (held + (512 << 20),) * 2)
+print(hashlib.sha256(whiten.whiten(page, threads=int(sys.argv[1])).tobytes()).hexdigest())
+"""
+
+
+@pytest.mark.parametrize("threads", [1, 3, 1000, 10**6, 2**31 - 1])
+def test_any_thread_count_gives_the_same_bytes_in_bounded_memory(threads):
+    page = np.random.default_rng(5).integers(120, 250, (1400, 1000, 3), dtype=np.uint8)
+    expected = hashlib.sha256(whiten.whiten(page, threads=1).tobytes()).hexdigest()
+    assert run_child(BOUNDED_WHITENING, threads) == expected
+
+
+# Makes a 2500 x 2500 page and a TIFF book of four, then makes the call argv[1] names once to the
+# end and once with SIGINT sent at the given share of the first's time (argv[2]; outputs in
+# folders under argv[3]). Prints the processor time the process spent from the signal to the
+# KeyboardInterrupt, the whole call's, and the files the interrupted call left.
+INTERRUPTED = """
+import os, resource, signal, sys, threading, time
+import numpy as np, whiten
+from PIL import Image
+def spent():
+    usage = resource.getrusage(resource.RUSAGE_SELF)
+    return usage.ru_utime + usage.ru_stime
+call, share, folder = sys.argv[1], float(sys.argv[2]), sys.argv[3]
+page = np.full((2500, 2500), 180, np.uint8)
+page[::50] = 20
+book = os.path.join(folder, "book.tif")
+Image.fromarray(page).save(book, save_all=True, append_images=[Image.fromarray(page)] * 3)
+calls = {
+    "whiten": lambda out: whiten.whiten(page, threads=1),
+    "whiten_file": lambda out: whiten.whiten_file(book, os.path.join(out, "book.tif"), threads=1),
+}
+start, wall = spent(), time.monotonic()
+calls[call](os.path.join(folder, "whole"))
+whole, wall = spent() - start, time.monotonic() - wall
+sent = []
+def interrupt():
+    sent.append(spent())
+    os.kill(os.getpid(), signal.SIGINT)
+threading.Timer(wall * share, interrupt).start()
+out = os.path.join(folder, "interrupted")
+try:
+    calls[call](out)
+    print("no KeyboardInterrupt")
+except KeyboardInterrupt:
+    print(spent() - sent[0], whole, *(os.listdir(out) if os.path.isdir(out) else []))
+"""
+
+
+# The call, and when the signal comes: for whiten_file half way through, two pages of the book
+# added to its unfinished output.
+INTERRUPTED_CALLS = {"whiten": 0.1, "whiten_file": 0.5}
+
+
+@pytest.mark.parametrize("call", INTERRUPTED_CALLS)
+def test_ctrl_c_stops_the_call_and_leaves_no_output(tmp_path, call):
+    answer = run_child(INTERRUPTED, call, INTERRUPTED_CALLS[call], tmp_path)
+    assert answer != "no KeyboardInterrupt"
+    after_signal, whole, *left = answer.split()
+    # Waiting for the call to end would spend the rest of the whole call after the signal.
+    assert float(after_signal) < float(whole) / 3, answer
+    assert not left, "an unfinished output is left"

@@ -1,0 +1,16 @@
+// The lines whiten-pages prints for a page's outcome, in one wording for its
+// progress and for WhitenFile's outcome.
+#pragma once
+
+#include <string>
+
+#include "pages/RunEvents.h"
+
+// "book.tif (page 3 of 12)", or the input alone for a file of one page.
+std::string PageName(const PageEvent& event);
+// "NAME -> OUTPUT" for a whitened page.
+std::string WhitenedLine(const PageEvent& event);
+// "NAME: refused: REASON" or "NAME: failed: REASON".
+std::string ProblemLine(const PageEvent& event);
+// "INPUT: failed: OUTPUT not finished, N pages lost: REASON".
+std::string LostLine(const std::string& input, const std::string& output, int pages, const std::string& reason);
