@@ -229,7 +229,6 @@ def test_a_rerun_after_an_interrupted_run_does_only_the_missing_pages(client, cl
     assert run.wait(timeout=30) == -signal.SIGINT
     for name in slow:  # the pages under way finish on their workers
         wait_for(markers / f"{name}.done", 10)
-    time.sleep(0.5)
     made = {p.name: (p.stat().st_ino, p.stat().st_mtime_ns) for p in out.iterdir()}
     expected = reference(None)
     missing = set(expected) - set(made)
