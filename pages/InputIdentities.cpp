@@ -18,8 +18,8 @@ void InputIdentities::Add(const std::string& input) {
     paths_.insert(ResolvedPath(input));
 }
 
-bool InputIdentities::IsInput(const std::string& output) const {
+bool InputIdentities::IsInput(const std::string& output, const std::string& resolvedOutput) const {
     struct stat status {};
     if (stat(output.c_str(), &status) == 0 && files_.count({status.st_dev, status.st_ino}) != 0) return true;
-    return paths_.count(ResolvedPath(output)) != 0;
+    return paths_.count(resolvedOutput) != 0;
 }

@@ -13,8 +13,9 @@ class InputIdentities {
 public:
     // Records an input; one that cannot be looked at now is known by its path alone.
     void Add(const std::string& input);
-    // True when writing `output` would replace one of the inputs.
-    bool IsInput(const std::string& output) const;
+    // True when writing `output` would replace one of the inputs;
+    // `resolvedOutput` is its ResolvedPath, or its folder's and its name.
+    bool IsInput(const std::string& output, const std::string& resolvedOutput) const;
 
 private:
     std::set<std::pair<dev_t, ino_t>> files_;

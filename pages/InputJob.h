@@ -1,40 +1,36 @@
-// One input file during a run: its reader, shared by the file's pages (one
-// page decoded at a time, the file closed after its last page), its output
-// plan, and the state of a multi-page output that takes the pages in order.
+// One input file during a run: the reader opened when the run was planned,
+// shared by the file's pages (one page decoded at a time, the reader dropped
+// after the last page), its output plan, and for a multi-page output that
+// takes the pages in order, that output.
 #pragma once
 
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "formats/PageReader.h"
-#include "formats/PageWriter.h"
+#include "pages/OrderedOutput.h"
 #include "pages/OutputNames.h"
-#include "pages/SerialWriter.h"
 
 class InputJob {
 public:
-    // `refusal` non-empty: every page is refused with it, unread.
-    InputJob(std::string input, int pages, OutputPlan plan, std::string refusal);
+    // `reader` null: `openError` is what opening the file threw, rethrown for
+    // its page. `refusal` non-empty: every page is refused with it, unread.
+    InputJob(std::string input, int pages, OutputPlan plan, std::string refusal, std::unique_ptr<PageReader> reader,
+             std::exception_ptr openError);
 
     const std::string& Input() const { return input_; }
     int Pages() const { return pages_; }
     const OutputPlan& Plan() const { return plan_; }
     const std::string& Refusal() const { return refusal_; }
 
-    // Decodes page `index`, opening the file for the first page that needs it
-    // and closing it once every page has been read or has failed. Throws as
-    // OpenPageReader and PageReader::Read do.
+    // Decodes page `index`; the reader goes once every page has been read or
+    // has failed. Throws as PageReader::Read does, or what opening the file threw.
     void Read(int index, PageImage& page);
 
-    // The multi-page output, used only by the page whose turn it is.
-    struct OrderedOutput {
-        int nextPage = 0;                     // the page whose turn it is
-        std::unique_ptr<SerialWriter> writer; // started by the first page added
-        int added = 0;                        // pages in the writer, not yet committed
-        std::string broken;                   // why the output was given up; later pages fail with it
-    };
-    OrderedOutput& Ordered() { return ordered_; }
+    // The multi-page output taking the pages in order; null for outputs of one page.
+    OrderedOutput* Ordered() { return ordered_.get(); }
 
 private:
     std::string input_;
@@ -44,7 +40,8 @@ private:
 
     std::mutex readLock_;
     std::unique_ptr<PageReader> reader_;
+    std::exception_ptr openError_;
     int pagesRead_ = 0;
 
-    OrderedOutput ordered_;
+    std::unique_ptr<OrderedOutput> ordered_;
 };

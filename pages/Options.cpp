@@ -16,6 +16,7 @@ enum LongOnly { kQuality = 256, kThreads };
 
 const option kLongOptions[] = {
     {"output", required_argument, nullptr, 'o'},
+    {"recursive", no_argument, nullptr, 'r'},
     {"format", required_argument, nullptr, 'f'},
     {"quality", required_argument, nullptr, kQuality},
     {"jobs", required_argument, nullptr, 'j'},
@@ -60,12 +61,13 @@ PagesOptions ParseOptions(int argc, char* argv[]) {
     opterr = 0;  // the front end prints; getopt_long only reports
     optind = 1;
     int code;
-    while ((code = getopt_long(argc, argv, ":o:f:j:qhV", kLongOptions, nullptr)) != -1) {
+    while ((code = getopt_long(argc, argv, ":o:rf:j:qhV", kLongOptions, nullptr)) != -1) {
         switch (code) {
             case 'o':
                 if (*optarg == '\0') throw UsageError("-o/--output needs a folder name");
                 options.outputFolder = optarg;
                 break;
+            case 'r': options.recursive = true; break;
             case 'f':
                 options.format = Format(optarg);
                 options.formatGiven = true;
@@ -91,8 +93,11 @@ const char* HelpText() {
     return "Usage: whiten-pages [OPTIONS] FILE...\n"
            "Makes the paper of scanned pages white: JPEG, PNG, TIFF (every page) and\n"
            "24-bit BMP files in, gray pages out, into the folder Result beside each input.\n"
+           "A folder among the files gives the pages in it, sorted by name, but for its\n"
+           "Result (or DIR) folder and the files that are no pages.\n"
            "\n"
            "  -o, --output DIR     write every output into DIR instead\n"
+           "  -r, --recursive      with a folder, the pages in its sub-folders too\n"
            "  -f, --format FORMAT  png (the default), tiff, jpeg or bmp; a multi-page\n"
            "                       input gives one multi-page TIFF unless png, jpeg or bmp\n"
            "                       is asked for, which give NAME-0001.png, NAME-0002.png ...\n"

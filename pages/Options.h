@@ -14,7 +14,8 @@ public:
 };
 
 struct PagesOptions {
-    std::vector<std::string> inputs;
+    std::vector<std::string> inputs;  // files and folders
+    bool recursive = false;        // a folder's sub-folders too
     std::string outputFolder;      // empty: the folder Result beside each input
     bool formatGiven = false;      // without --format: PNG, and one TIFF for a multi-page input
     OutputFormat format = OutputFormat::Png;

@@ -1,12 +1,16 @@
-// Page lines: the input, the page of a multi-page input, and what became of it.
+// Page lines: the input, the page of a multi-page input, and what became of
+// it; every name quoted as QuotedName shows it.
 #include "pages/PageLines.h"
 
+#include "pages/QuotedName.h"
+
 std::string PageName(const PageEvent& event) {
-    if (event.pages <= 1) return event.input;
-    return event.input + " (page " + std::to_string(event.page + 1) + " of " + std::to_string(event.pages) + ")";
+    const std::string input = QuotedName(event.input);
+    if (event.pages <= 1) return input;
+    return input + " (page " + std::to_string(event.page + 1) + " of " + std::to_string(event.pages) + ")";
 }
 
-std::string WhitenedLine(const PageEvent& event) { return PageName(event) + " -> " + event.output; }
+std::string WhitenedLine(const PageEvent& event) { return PageName(event) + " -> " + QuotedName(event.output); }
 
 std::string ProblemLine(const PageEvent& event) {
     const char* what = event.result == PageResult::Refused ? "refused" : "failed";
@@ -14,6 +18,6 @@ std::string ProblemLine(const PageEvent& event) {
 }
 
 std::string LostLine(const std::string& input, const std::string& output, int pages, const std::string& reason) {
-    return input + ": failed: " + output + " not finished, " + std::to_string(pages) + " page" +
-           (pages == 1 ? "" : "s") + " lost: " + reason;
+    return QuotedName(input) + ": failed: " + QuotedName(output) + " not finished, " + std::to_string(pages) +
+           " page" + (pages == 1 ? "" : "s") + " lost: " + reason;
 }

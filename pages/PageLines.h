@@ -1,5 +1,6 @@
 // The lines whiten-pages prints for a page's outcome, in one wording for its
-// progress and for WhitenFile's outcome.
+// progress and for WhitenFile's outcome. Names are quoted (QuotedName); a
+// reason is shown as it is, its names quoted where it was made.
 #pragma once
 
 #include <string>

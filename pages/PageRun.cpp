@@ -1,15 +1,14 @@
-// The run: outputs planned for every input first (so that no output replaces
-// an input or another input's output), then a pool of workers takes the pages
-// in order. The pages of a multi-page output are added in file order: a page
-// whitened early waits, holding only its gray bytes, for the pages before it.
+// The run: outputs planned for every input first (RunPlan), then a pool of
+// workers takes the pages in order. The pages of a multi-page output are
+// added in file order (OrderedOutput).
 #include "pages/PageRun.h"
 
 #include "formats/PageReader.h"
 #include "library/whiten.h"
-#include "pages/InputIdentities.h"
 #include "pages/InputJob.h"
-#include "pages/OutputNames.h"
-#include "pages/SerialWriter.h"
+#include "pages/MadeOutputs.h"
+#include "pages/QuotedName.h"
+#include "pages/RunPlan.h"
 #include "platform/ParallelFor.h"
 #include "platform/Path.h"
 #include "platform/SystemError.h"
@@ -17,10 +16,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
-#include <cstring>
-#include <fstream>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -28,8 +23,6 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -54,9 +47,18 @@ struct Failure {
     bool stopsRun = false;
 };
 
+// The system's message names the file raw ("can't open PATH: ..."): quoted here.
+std::string QuoteIn(std::string message, const std::string& path) {
+    const std::string quoted = QuotedName(path);
+    const auto at = quoted == path ? std::string::npos : message.find(path);
+    if (at != std::string::npos) message.replace(at, path.size(), quoted);
+    return message;
+}
+
 // The current exception as a page's outcome. `writing`: it came from making
-// or writing an output, where the system's errors may stop the run.
-Failure Classify(std::exception_ptr error, bool writing) {
+// or writing an output, where the system's errors may stop the run; `path`:
+// the file it concerns.
+Failure Classify(std::exception_ptr error, bool writing, const std::string& path) {
     try {
         std::rethrow_exception(error);
     } catch (const PageRefused& refused) {
@@ -68,7 +70,9 @@ Failure Classify(std::exception_ptr error, bool writing) {
     } catch (const StopRequested&) {  // the caller's Ctrl-C (platform/ParallelFor.h): nothing more is written
         return {PageResult::Failed, "interrupted", true};
     } catch (const std::system_error& system) {
-        return {PageResult::Failed, system.what(), writing && EndsTheRun(system.code())};
+        // A pipe or device named as a page is the input's own fault.
+        const PageResult result = system.code() == platform::NotARegularFile() ? PageResult::Refused : PageResult::Failed;
+        return {result, QuoteIn(system.what(), path), writing && EndsTheRun(system.code())};
     } catch (const std::bad_alloc&) {
         return {PageResult::Failed, "out of memory", false};
     } catch (const std::exception& other) {
@@ -78,25 +82,17 @@ Failure Classify(std::exception_ptr error, bool writing) {
     }
 }
 
-bool IsRegularFile(const std::string& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
-bool LooksLikeTiff(const std::string& input) {
-    char magic[4] = {};
-    std::ifstream file(input, std::ios::binary);
-    if (!file.read(magic, sizeof magic)) return false;
-    return std::memcmp(magic, "II*\0", 4) == 0 || std::memcmp(magic, "MM\0*", 4) == 0 ||
-           std::memcmp(magic, "II+\0", 4) == 0 || std::memcmp(magic, "MM\0+", 4) == 0;
-}
-
 class Run {
 public:
     Run(const RunSettings& settings, RunReport& report) : settings_(settings), report_(report) {}
 
     RunTotals Go() {
-        Plan();
+        RunPlan plan = PlanRun(settings_, report_);
+        jobs_ = std::move(plan.jobs);
+        totals_.skipped = plan.skipped;
+        for (const auto& job : jobs_)
+            for (int page = 0; page < job->Pages(); ++page) tasks_.push_back({job.get(), page});
+        totals_.pages = static_cast<int>(tasks_.size());
         const int atOnce = std::max(1, std::min(settings_.jobs, totals_.pages));
         threads_ = settings_.threadsPerPage > 0 ? settings_.threadsPerPage
                                                 : std::max(1, whiten::DefaultThreads() / atOnce);
@@ -111,11 +107,9 @@ public:
         }
         Work();
         for (auto& worker : workers) worker.join();
-        for (auto& job : jobs_) {
-            // Pages added to an output that a stop left unfinished are lost with it.
-            totals_.notDone += job->Ordered().added;
-            job->Ordered().writer.reset();
-        }
+        // Pages added to an output that a stop left unfinished are lost with it.
+        for (auto& job : jobs_)
+            if (OrderedOutput* out = job->Ordered()) totals_.notDone += out->GiveUp(totals_.stopReason);
         return totals_;
     }
 
@@ -124,50 +118,6 @@ private:
         InputJob* job;
         int page;
     };
-
-    void Plan() {
-        InputIdentities inputs;
-        for (const auto& input : settings_.inputs) inputs.Add(input);
-        std::map<std::string, std::string> outputOwner;  // resolved output path -> input
-        for (const auto& input : settings_.inputs) {
-            // A TIFF output is one file whatever the input's pages: looked for before the input is opened.
-            const bool oneTiff = settings_.formatGiven && settings_.format == OutputFormat::Tiff;
-            if (oneTiff && Skips(input, PlanFor(input, 1))) continue;
-            const int pages = CountPages(input);
-            OutputPlan plan = PlanFor(input, pages);
-            if (!oneTiff && Skips(input, plan)) continue;
-            std::string refusal;
-            for (const auto& path : plan.paths) {
-                if (inputs.IsInput(path)) {
-                    refusal = "its output " + path + " would replace an input";
-                    break;
-                }
-                const auto [owner, isNew] = outputOwner.emplace(ResolvedPath(path), input);
-                if (!isNew) {
-                    refusal = "its output " + path + " is already the output of " + owner->second;
-                    break;
-                }
-            }
-            jobs_.push_back(std::make_unique<InputJob>(input, pages, std::move(plan), std::move(refusal)));
-            for (int page = 0; page < pages; ++page) tasks_.push_back({jobs_.back().get(), page});
-        }
-        totals_.pages = static_cast<int>(tasks_.size());
-    }
-
-    OutputPlan PlanFor(const std::string& input, int pages) const {
-        if (!settings_.outputPath.empty()) return PlanOutputsAt(settings_.outputPath, pages, settings_.format);
-        return PlanOutputs(input, pages, settings_.formatGiven, settings_.format, settings_.outputFolder);
-    }
-
-    // True (and told) when the input is passed over: asked to, and every output it would make is there.
-    bool Skips(const std::string& input, const OutputPlan& plan) {
-        if (!settings_.keepExisting) return false;
-        for (const auto& path : plan.paths)
-            if (!IsRegularFile(path)) return false;
-        ++totals_.skipped;
-        report_.InputSkipped(input, plan.paths);
-        return true;
-    }
 
     void Work() {
         for (std::size_t t = next_++; t < tasks_.size(); t = next_++) {
@@ -195,23 +145,23 @@ private:
                 Whiten(job, index, gray, image);
                 ok = true;
             } catch (...) {
-                failure = Classify(std::current_exception(), false);
+                failure = Classify(std::current_exception(), false, job.Input());
             }
         }
-        const bool ordered = job.Plan().oneFile && job.Pages() > 1;
-        if (ordered) {
+        if (job.Ordered() != nullptr) {
             WriteInOrder(job, index, ok, image, failure, event);
             return;
         }
         if (ok) {
+            const std::string& path = job.Plan().paths[static_cast<std::size_t>(index)];
             try {
-                WriteOne(job.Plan(), job.Plan().paths[static_cast<std::size_t>(index)], image);
+                WriteOne(job, path, image);
                 gray = {};
-                event.output = job.Plan().paths[static_cast<std::size_t>(index)];
-                Tell(event, PageResult::Whitened);
+                event.output = path;
+                Tell(event);
                 return;
             } catch (...) {
-                failure = Classify(std::current_exception(), true);
+                failure = Classify(std::current_exception(), true, path);
             }
         }
         Fail(event, failure);
@@ -228,89 +178,88 @@ private:
         image = {gray.data(), page.width, page.height, page.width, page.dpiX, page.dpiY};
     }
 
-    void WriteOne(const OutputPlan& plan, const std::string& path, const GrayImage& image) {
-        MakeFolder(plan.folder);
-        SerialWriter writer(writerLock_, path, plan.format, settings_.writer);
-        writer.Add(image);
-        writer.Commit();
+    std::unique_ptr<PageWriter> StartWriter(const InputJob& job, const std::string& path) {
+        MakeFolder(job.Plan().folder);
+        return CreatePageWriter(path, job.Plan().format, settings_.writer);
     }
 
+    void WriteOne(const InputJob& job, const std::string& path, const GrayImage& image) {
+        const auto writer = StartWriter(job, path);
+        writer->Add(image);
+        made_.Commit(*writer, path, job.Input());
+    }
+
+    // The page's turn in its multi-page output: added (or its failure told),
+    // and after the last page the output committed.
     void WriteInOrder(InputJob& job, int index, bool ok, const GrayImage& image, Failure failure,
                       PageEvent& event) {
-        auto& out = job.Ordered();
-        std::unique_lock<std::mutex> turn(turnLock_);
-        turnChanged_.wait(turn, [&] { return out.nextPage == index || stopped_; });
-        if (out.nextPage != index) {  // stopped while waiting
+        OrderedOutput& out = *job.Ordered();
+        if (!out.AwaitTurn(index)) {  // stopped while waiting
             Count([&] { ++totals_.notDone; });
             return;
         }
-        turn.unlock();  // only this page's worker touches the output until it passes the turn
-        const std::string& path = job.Plan().paths[0];
-        if (ok && !out.broken.empty()) {
+        if (ok && !out.Broken().empty()) {
             ok = false;
-            failure = {PageResult::Failed, out.broken, false};
+            failure = {PageResult::Failed, out.Broken(), false};
         }
-        if (ok) {
-            try {
-                if (!out.writer) {
-                    MakeFolder(job.Plan().folder);
-                    out.writer = std::make_unique<SerialWriter>(writerLock_, path, job.Plan().format, settings_.writer);
-                }
-                out.writer->Add(image);
-                ++out.added;
-                event.output = path;
-                Tell(event, PageResult::Whitened, false);
-            } catch (...) {
-                failure = Classify(std::current_exception(), true);
-                ok = false;
-                GiveUp(job, failure.reason);
-            }
-        }
+        if (ok) ok = AddInOrder(job, index, image, event, failure);
         if (!ok) Fail(event, failure);
-        if (index == job.Pages() - 1 && out.writer) {
-            try {
-                out.writer->Commit();
-                out.writer.reset();
-                Count([&] { totals_.whitened += out.added; });
-                out.added = 0;
-            } catch (...) {
-                const Failure lost = Classify(std::current_exception(), true);
-                GiveUp(job, lost.reason);
-                if (lost.stopsRun) Stop(lost.reason);
-            }
+        if (index == job.Pages() - 1) CommitInOrder(job);
+        out.PassTurn();
+    }
+
+    bool AddInOrder(InputJob& job, int index, const GrayImage& image, PageEvent& event, Failure& failure) {
+        const std::string& path = job.Plan().paths[0];
+        try {
+            job.Ordered()->Add(index, image, [&] { return StartWriter(job, path); });
+            event.output = path;
+            Count([&] { report_.PageAdded(event); });
+            return true;
+        } catch (...) {
+            failure = Classify(std::current_exception(), true, path);
+            Lose(job, failure.reason);
+            return false;
         }
-        turn.lock();
-        ++out.nextPage;
-        turnChanged_.notify_all();
+    }
+
+    void CommitInOrder(InputJob& job) {
+        const std::string& path = job.Plan().paths[0];
+        try {
+            const std::vector<int> pages =
+                job.Ordered()->Commit([&](PageWriter& writer) { made_.Commit(writer, path, job.Input()); });
+            for (const int page : pages) {
+                PageEvent event{job.Input(), page, job.Pages(), PageResult::Whitened, path, {}, true};
+                Tell(event);
+            }
+        } catch (...) {
+            const Failure lost = Classify(std::current_exception(), true, path);
+            Lose(job, lost.reason);
+            if (lost.stopsRun) Stop(lost.reason);
+        }
     }
 
     // Drops an unfinished multi-page output (its file is removed) and its pages.
-    void GiveUp(InputJob& job, const std::string& reason) {
-        auto& out = job.Ordered();
-        out.writer.reset();
-        out.broken = reason;
-        if (out.added > 0) {
-            const int lost = out.added;
-            out.added = 0;
-            Count([&] {
-                totals_.failed += lost;
-                report_.OutputLost(job.Input(), job.Plan().paths[0], lost, reason);
-            });
-        }
+    void Lose(InputJob& job, const std::string& reason) {
+        const int lost = job.Ordered()->GiveUp(reason);
+        if (lost == 0) return;
+        Count([&] {
+            totals_.failed += lost;
+            report_.OutputLost(job.Input(), job.Plan().paths[0], lost, reason);
+        });
     }
 
     void MakeFolder(const std::string& folder) {
         const std::lock_guard<std::mutex> guard(folderLock_);
         if (madeFolders_.count(folder) != 0) return;
         const std::error_code error = platform::MakeFolders(folder);
-        if (error) throw RunStops(platform::WithReason("cannot make the output folder " + folder, error));
+        if (error) throw RunStops(platform::WithReason("cannot make the output folder " + QuotedName(folder), error));
         madeFolders_.insert(folder);
     }
 
-    void Tell(PageEvent& event, PageResult result, bool counts = true) {
-        event.result = result;
+    void Tell(PageEvent& event) {
+        event.result = PageResult::Whitened;
         Count([&] {
-            if (counts && result == PageResult::Whitened) ++totals_.whitened;
+            ++totals_.whitened;
             report_.Page(event);
         });
     }
@@ -330,11 +279,9 @@ private:
             const std::lock_guard<std::mutex> guard(countLock_);
             if (totals_.stopReason.empty()) totals_.stopReason = reason;
         }
-        {
-            const std::lock_guard<std::mutex> guard(turnLock_);
-            stopped_ = true;
-        }
-        turnChanged_.notify_all();
+        if (stopped_.exchange(true)) return;
+        for (auto& job : jobs_)
+            if (OrderedOutput* out = job->Ordered()) out->Stop();
     }
 
     template <class Change>
@@ -350,9 +297,7 @@ private:
     std::vector<Task> tasks_;
     std::atomic<std::size_t> next_{0};
     std::atomic<bool> stopped_{false};
-    std::mutex turnLock_;
-    std::condition_variable turnChanged_;
-    std::mutex writerLock_;
+    MadeOutputs made_;
     std::mutex folderLock_;
     std::set<std::string> madeFolders_;
     std::mutex countLock_;
@@ -360,16 +305,6 @@ private:
 };
 
 }  // namespace
-
-int CountPages(const std::string& input) {
-    if (!LooksLikeTiff(input)) return 1;
-    try {
-        const int pages = OpenPageReader(input)->PageCount();
-        return pages > 0 ? pages : 1;
-    } catch (...) {
-        return 1;
-    }
-}
 
 RunTotals RunPages(const RunSettings& settings, RunReport& report) {
     if (!settings.outputPath.empty() && settings.inputs.size() != 1)

@@ -9,7 +9,8 @@
 #include "pages/RunEvents.h"
 
 struct RunSettings {
-    std::vector<std::string> inputs;
+    std::vector<std::string> inputs;  // files, and folders whose pages are whitened (InputList)
+    bool recursive = false;           // a folder's sub-folders too
     std::string outputFolder;   // empty: Result beside each input
     std::string outputPath;     // non-empty: the output of the only input (PlanOutputsAt), in place
                                 // of outputFolder; its folder is made as outputFolder is
@@ -32,8 +33,3 @@ struct RunSettings {
 // whitening's float plane, the gray page).
 // Throws std::invalid_argument for an outputPath with other than one input.
 RunTotals RunPages(const RunSettings& settings, RunReport& report);
-
-// The pages of one input before it is decoded: a TIFF file is opened to count
-// its pages; any other file holds one page. A file that cannot be opened counts
-// as one page, whose failure is told when its turn comes.
-int CountPages(const std::string& input);

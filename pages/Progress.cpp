@@ -13,7 +13,7 @@ namespace {
 
 int TerminalColumns(std::FILE* stream) {
     winsize size{};
-    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col >= 20) return size.ws_col;
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
     return 80;
 }
 
@@ -45,8 +45,13 @@ void Progress::Started(int pages) {
     if (style_ == ProgressStyle::Bar) DrawBar();
 }
 
-void Progress::Page(const PageEvent& event) {
+void Progress::PageAdded(const PageEvent&) {
     ++done_;
+    if (style_ == ProgressStyle::Bar) DrawBar();
+}
+
+void Progress::Page(const PageEvent& event) {
+    if (!event.added) ++done_;  // a page added to a multi-page output counted then
     if (event.result == PageResult::Whitened) {
         if (style_ == ProgressStyle::Lines) std::fprintf(out_, "%s\n", WhitenedLine(event).c_str());
     } else {
@@ -100,7 +105,11 @@ void Progress::ClearBar() {
     if (style_ == ProgressStyle::Bar) std::fputs("\r\033[K", err_);
 }
 
+// The bar with its whole tail where that fits, so the line is never as wide
+// as the terminal (its last column would wrap the line); narrower, the bar
+// with the counts alone, and narrower still the counts alone, cut to fit.
 void Progress::DrawBar() {
+    constexpr int kShortestBar = 10;
     const double seconds = Seconds();
     const double rate = seconds > 0 && done_ > 0 ? done_ / seconds : 0;
     char tail[96];
@@ -110,10 +119,22 @@ void Progress::DrawBar() {
     } else {
         std::snprintf(tail, sizeof tail, " %d/%d pages, %s", done_, pages_, Clock(seconds).c_str());
     }
-    const int width = std::max(10, TerminalColumns(err_) - static_cast<int>(std::string(tail).size()) - 3);
-    const int filled = pages_ > 0 ? static_cast<int>(static_cast<long long>(width) * done_ / pages_) : width;
-    std::string bar = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
-                      std::string(static_cast<std::size_t>(width - filled), '.') + "]" + tail + "\033[K";
-    std::fputs(bar.c_str(), err_);
+    const std::string counts = " " + std::to_string(done_) + "/" + std::to_string(pages_) + " pages";
+    const int room = TerminalColumns(err_) - 1;
+    std::string text = tail;
+    int width = room - static_cast<int>(text.size()) - 2;
+    if (width < kShortestBar) {
+        text = counts;
+        width = room - static_cast<int>(text.size()) - 2;
+    }
+    std::string line;
+    if (width >= kShortestBar) {
+        const int filled = pages_ > 0 ? static_cast<int>(static_cast<long long>(width) * done_ / pages_) : width;
+        line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+               std::string(static_cast<std::size_t>(width - filled), '.') + "]" + text;
+    } else {
+        line = counts.substr(1, static_cast<std::size_t>(std::max(1, room)));
+    }
+    std::fputs(("\r" + line + "\033[K").c_str(), err_);
     std::fflush(err_);
 }

@@ -19,6 +19,7 @@ public:
 
     void Started(int pages) override;
     void Page(const PageEvent& event) override;
+    void PageAdded(const PageEvent& event) override;
     void OutputLost(const std::string& input, const std::string& output, int pages,
                     const std::string& reason) override;
     // The line that says why the run stopped, then the summary.

@@ -6,7 +6,7 @@
 #include <vector>
 
 enum class PageResult {
-    Whitened,  // its output is written (for a multi-page TIFF: added, complete once committed)
+    Whitened,  // its output is complete
     Refused,   // the page itself cannot be whitened: broken, too large, a kind refused
     Failed,    // the system failed for this page: its file cannot be read, its output not written
 };
@@ -17,7 +17,8 @@ struct PageEvent {
     int pages = 1;      // the input's page count
     PageResult result = PageResult::Whitened;
     std::string output; // for a whitened page
-    std::string reason; // for a refused or failed page, one line
+    std::string reason; // for a refused or failed page, one line, names quoted (QuotedName)
+    bool added = false; // whitened into a multi-page output, told by PageAdded before
 };
 
 struct RunTotals {
@@ -34,8 +35,12 @@ class RunReport {
 public:
     virtual ~RunReport() = default;
     virtual void Started(int pages) = 0;
-    // Called from the worker threads, one call at a time.
+    // Called from the worker threads, one call at a time, once a page's
+    // outcome is final: for a page of a multi-page output, once the output is
+    // complete (or lost: OutputLost).
     virtual void Page(const PageEvent& event) = 0;
+    // A page added to a multi-page output not complete yet.
+    virtual void PageAdded(const PageEvent& /*event*/) {}
     // An output of several pages that could not be finished: its pages are lost.
     virtual void OutputLost(const std::string& input, const std::string& output, int pages,
                             const std::string& reason) = 0;

@@ -22,15 +22,13 @@ public:
         if (event.result != PageResult::Whitened) {
             outcome_.problems.push_back(ProblemLine(event));
         } else if (outcome_.outputs.empty() || outcome_.outputs.back() != event.output) {
-            outcome_.outputs.push_back(event.output);  // a multi-page TIFF once, for its first page
+            outcome_.outputs.push_back(event.output);  // a multi-page TIFF once, for its first page, once complete
         }
     }
 
     void OutputLost(const std::string& input, const std::string& output, int pages,
                     const std::string& reason) override {
         outcome_.problems.push_back(LostLine(input, output, pages, reason));
-        outcome_.outputs.erase(std::remove(outcome_.outputs.begin(), outcome_.outputs.end(), output),
-                               outcome_.outputs.end());
     }
 
     void InputSkipped(const std::string&, const std::vector<std::string>& outputs) override {

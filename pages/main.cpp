@@ -20,6 +20,7 @@ constexpr int kUsageStatus = 2;
 RunSettings Settings(const PagesOptions& options) {
     RunSettings settings;
     settings.inputs = options.inputs;
+    settings.recursive = options.recursive;
     settings.outputFolder = options.outputFolder;
     settings.formatGiven = options.formatGiven;
     settings.format = options.format;

@@ -15,13 +15,16 @@ namespace platform {
 // that the target is always the earlier file or the whole new one.
 //
 // Where the system allows (Linux, O_TMPFILE) the file has no name while it is
-// written and nothing is left behind however the process ends. Elsewhere it
-// has a temporary name in the target's folder, "~" and base-36 digits, as long
-// as the target's own name (4 to 12 bytes): the temporary path fits wherever
-// the target's does, and it can never be an output's name, which ends in
-// ".bmp". That file is removed on failure, by the destructor and on an
-// interrupt (see InterruptCleanup); only SIGKILL, or a fault of the program
-// itself such as SIGSEGV, can leave it.
+// written, so that nothing is left behind however the process ends, but for
+// the moment between naming it and renaming it over the target. Elsewhere it
+// has a temporary name in the target's folder from the start: "~" and base-36
+// digits, as long as the target's own name (4 to 12 bytes), so that the
+// temporary path fits wherever the target's does, and without an extension,
+// so that it is never the name of an output of the tools. A named temporary
+// file is removed on failure, by the destructor and on an interrupt (its
+// InterruptCleanup entry); only SIGKILL, or a fault of the program itself such
+// as SIGSEGV, can leave it. Any number of output files may be under way at
+// once, on any threads.
 class OutputFile {
 public:
     OutputFile() = default;

@@ -54,13 +54,15 @@ std::error_code OutputFile::Create(const std::string& target, bool allowUnnamed)
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string temporary = TemporaryPathFor(target);
         const InterruptCleanup::Hold hold;
+        if (const std::error_code refused = cleanup_.Remember(temporary)) return refused;
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             temporary_ = temporary;
-            cleanup_.Remember(temporary_);
             return Attach(fd);
         }
-        if (errno != EEXIST) return LastCError();
+        const std::error_code error = LastCError();
+        cleanup_.Forget();
+        if (error.value() != EEXIST) return error;
     }
     return std::make_error_code(std::errc::file_exists);
 }
@@ -80,6 +82,7 @@ std::error_code OutputFile::NameUnnamedFile() {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string temporary = TemporaryPathFor(target_);
         const InterruptCleanup::Hold hold;
+        if (const std::error_code refused = cleanup_.Remember(temporary)) return refused;
         int linked = ::linkat(AT_FDCWD, byNumber.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW);
         if (linked != 0 && errno != EEXIST) {
             const int procError = errno;
@@ -89,11 +92,12 @@ std::error_code OutputFile::NameUnnamedFile() {
         }
         if (linked == 0) {
             temporary_ = temporary;
-            cleanup_.Remember(temporary_);
             unnamed_ = false;
             return {};
         }
-        if (errno != EEXIST) return LastCError();
+        const std::error_code error = LastCError();
+        cleanup_.Forget();
+        if (error.value() != EEXIST) return error;
     }
     return std::make_error_code(std::errc::file_exists);
 }

@@ -45,13 +45,15 @@ std::error_code OutputFile::Create(const std::string& target, bool) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string temporary = TemporaryPathFor(target);
         const InterruptCleanup::Hold hold;
+        if (const std::error_code refused = cleanup_.Remember(temporary)) return refused;
         const HANDLE handle = CreateExclusive(temporary);
         if (handle == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_FILE_EXISTS) continue;
-            return LastWindowsError();
+            const std::error_code error = LastWindowsError();
+            cleanup_.Forget();
+            if (error.value() == ERROR_FILE_EXISTS) continue;
+            return error;
         }
         temporary_ = temporary;
-        cleanup_.Remember(temporary_);
         const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
         if (fd < 0) {
             CloseHandle(handle);

@@ -2,10 +2,9 @@
 // dict that whiten._pages makes its FileOutcome of.
 #include "python/FileJob.h"
 
-#include <pybind11/stl.h>
-
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "pages/WhitenFile.h"
 #include "python/Interruptible.h"
@@ -28,6 +27,7 @@ std::optional<OutputFormat> Format(const py::object& name) {
     throw py::value_error("whiten_file: format is None, 'png', 'tiff', 'jpeg' or 'bmp', not '" + format + "'");
 }
 
+// Paths, and lines that hold them, decoded as os.fsdecode does (a name need not be UTF-8).
 py::list FileNames(const std::vector<std::string>& paths) {
     py::list names;
     for (const auto& path : paths) names.append(FileName(path));
@@ -54,11 +54,11 @@ py::dict WhitenOneFile(const std::string& input, const std::string& output, cons
     result["pages"] = outcome.pages;
     result["whitened"] = outcome.whitened;
     result["outputs"] = FileNames(outcome.outputs);
-    result["problems"] = outcome.problems;
+    result["problems"] = FileNames(outcome.problems);
     result["skipped"] = outcome.skipped;
     result["refused"] = outcome.refused;
     result["failed"] = outcome.failed;
-    result["stop_reason"] = outcome.stopReason.empty() ? py::object(py::none()) : py::str(outcome.stopReason);
+    result["stop_reason"] = outcome.stopReason.empty() ? py::object(py::none()) : FileName(outcome.stopReason);
     return result;
 }
 

@@ -3,6 +3,7 @@ them, and one file's whole job as whiten-pages does it."""
 
 from __future__ import annotations
 
+import itertools
 import os
 from typing import List, NamedTuple, Optional, Tuple
 
@@ -31,7 +32,7 @@ class PageIterator:
 
     def __init__(self, path):
         self._file = PageFile(os.fsencode(path))
-        self._next = 0
+        self._indices = itertools.count()  # each page handed out once, whichever thread asks
         self.page_count = self._file.page_count
         self.path = self._file.path
 
@@ -39,14 +40,13 @@ class PageIterator:
         return self
 
     def __next__(self) -> Page:
-        if self._next >= self.page_count:
+        index = next(self._indices)
+        if index >= self.page_count:
             raise StopIteration
-        index = self._next
-        self._next += 1
         return Page(*self._file.read(index))
 
     def __repr__(self):
-        return f"<whiten.PageIterator {self.path!r}, page {self._next} of {self.page_count} next>"
+        return f"<whiten.PageIterator {self.path!r}, {self.page_count} pages>"
 
 
 def read_pages(path) -> PageIterator:

@@ -10,6 +10,8 @@ no other OCRmyPDF run.
 from __future__ import annotations
 
 import logging
+import os
+import threading
 from pathlib import Path
 
 from PIL import Image
@@ -26,6 +28,14 @@ log = logging.getLogger(__name__)
 _CLEANED, _DESKEWED, _RASTER = 'pp_clean.png', 'pp_deskew.png', 'rasterize.png'
 _LOSSY_VISIBLE = 'visible.jpg'
 _WHITENED = 'whiten.png'
+
+
+# The OCR image whitened for a page, kept until the page image is asked for: in the usual run both
+# come from the same raster file, which is then whitened once. Keyed by the page's work file (unique
+# to the run and the page), with the raster's path and identity; an entry lives from the page's OCR
+# image to its page image, which OCRmyPDF makes one after the other in the same thread or process.
+_ocr_whitened: dict[Path, tuple[Path, tuple[int, int, int], Image.Image]] = {}
+_ocr_whitened_lock = threading.Lock()
 
 
 class PageWhiteningError(ExitCodeException):
@@ -115,12 +125,35 @@ def _lossless_source(page, image_filename: Path) -> Path:
     )
 
 
+def _raster_identity(path) -> tuple[int, int, int]:
+    """The file as it is now: a raster rewritten since (or another file at its path) differs."""
+    status = os.stat(path)
+    return status.st_ino, status.st_size, status.st_mtime_ns
+
+
 @hookimpl
 def filter_ocr_image(page, image):
     # A bilevel raster (all the page's images are 1-bit) has no paper to whiten.
     if image.mode == '1':
         return image
-    return _whitened(page, image)
+    result = _whitened(page, image)
+    # OCRmyPDF paints text areas white on the OCR image unless it forces OCR, which the plugin sets
+    # whenever it replaces the page images: then the image holds its raster file's pixels as they are.
+    source = getattr(image, 'filename', None)
+    if source and not page.options.whiten_ocr_only and page.options.force_ocr:
+        with _ocr_whitened_lock:
+            _ocr_whitened[page.get_path(_WHITENED)] = (Path(source), _raster_identity(source), result)
+        return result.copy()  # OCRmyPDF's own: the kept page stays as whitened
+    return result
+
+
+def _whitened_before(page, source: Path) -> Image.Image | None:
+    """The OCR image's whitened page when it came from `source` as it still is, else None."""
+    with _ocr_whitened_lock:
+        entry = _ocr_whitened.pop(page.get_path(_WHITENED), None)
+    if entry is None or entry[0] != source or entry[1] != _raster_identity(source):
+        return None
+    return entry[2]
 
 
 @hookimpl
@@ -142,7 +175,9 @@ def filter_page_image(page, image_filename):
                 result = image.copy()
                 result.info.pop('icc_profile')
             else:
-                result = _whitened(page, image)
+                result = _whitened_before(page, source)
+                if result is None:
+                    result = _whitened(page, image)
         # A PNG without profile (8-bit gray, or the bilevel page): img2pdf embeds it as it
         # is, lossless, in /DeviceGray.
         result.save(output, format='PNG', **({'dpi': dpi} if dpi else {}))

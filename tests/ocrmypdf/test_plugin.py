@@ -67,8 +67,8 @@ def source(tmp_path_factory):
     return pdf, pixels
 
 
-def run_ocrmypdf(args, source_pdf, out):
-    env = dict(os.environ, OMP_THREAD_LIMIT="1")
+def run_ocrmypdf(args, source_pdf, out, count_file):
+    env = dict(os.environ, OMP_THREAD_LIMIT="1", WHITEN_COUNT_FILE=str(count_file))
     return subprocess.run([sys.executable, "-m", "ocrmypdf", "-q", *args, source_pdf, out],
                           capture_output=True, text=True, env=env)
 
@@ -104,32 +104,40 @@ def bilevel(pixels):
 WHITENED, GRAY, ORIGINAL = "whitened", "gray", "original"
 PLUGIN = ["--plugin", "whiten.ocrmypdf"]
 FAILING = ["--plugin", str(HERE / "out_of_memory_on_page_2.py")]
+COUNTED = ["--plugin", str(HERE / "count_whitenings.py")] + PLUGIN
 
 CASES = [
-    # name, ocrmypdf's arguments, pages, exit status, words in the text layer, on standard error
-    ("threads", PLUGIN, WHITENED, 0, True, None),
-    ("processes", PLUGIN + ["--no-use-threads", "-j", "2"], WHITENED, 0, True, None),
-    ("deskew, rotate, clean", PLUGIN + ["--deskew", "--rotate-pages", "--clean"], GRAY, 0, True, None),
-    ("OCR image only", PLUGIN + ["--whiten-ocr-only"], ORIGINAL, 0, True, None),
+    # name, ocrmypdf's arguments, pages, exit status, words in the text layer, on standard error,
+    # whitenings (None: not counted): once a page of the three that are not bilevel when Tesseract
+    # and the page image read the same raster, twice when Tesseract reads the cleaned one
+    ("threads", COUNTED, WHITENED, 0, True, None, 3),
+    ("processes", COUNTED + ["--no-use-threads", "-j", "2"], WHITENED, 0, True, None, 3),
+    ("deskew, rotate, clean", COUNTED + ["--deskew", "--rotate-pages", "--clean"], GRAY, 0, True, None, 6),
+    ("deskew, rotate, clean both", COUNTED + ["--deskew", "--rotate-pages", "--clean", "--clean-final"], GRAY,
+     0, True, None, 3),
+    ("OCR image only", COUNTED + ["--whiten-ocr-only"], ORIGINAL, 0, True, None, 3),
     # The package declares no entry point: without --plugin, OCRmyPDF runs as it always did.
-    ("not named", ["--output-type", "pdf"], ORIGINAL, 0, False, None),
+    ("not named", ["--output-type", "pdf"], ORIGINAL, 0, False, None, None),
     ("out of memory", FAILING + PLUGIN + ["-j", "1"], None, 15, False,
-     "page 2: out of memory whitening the page image"),
+     "page 2: out of memory whitening the page image", None),
     # The error travels back from the worker process by pickle.
     ("out of memory, processes", FAILING + PLUGIN + ["--no-use-threads", "-j", "2"], None, 15,
-     False, "page 2: out of memory whitening the page image"),
+     False, "page 2: out of memory whitening the page image", None),
 ]
 
 
-@pytest.mark.parametrize("name, args, pages, status, words, message", CASES,
+@pytest.mark.parametrize("name, args, pages, status, words, message, whitenings", CASES,
                          ids=[case[0] for case in CASES])
-def test_plugin(source, tmp_path, name, args, pages, status, words, message):
+def test_plugin(source, tmp_path, name, args, pages, status, words, message, whitenings):
     source_pdf, pixels = source
     out = tmp_path / "out.pdf"
-    run = run_ocrmypdf(args, source_pdf, out)
+    count_file = tmp_path / "whitenings"
+    run = run_ocrmypdf(args, source_pdf, out, count_file)
     assert run.returncode == status, run.stderr
     if message is not None:
         assert message in run.stderr
+    if whitenings is not None:
+        assert len(count_file.read_text().splitlines()) == whitenings, count_file.read_text()
     if status != 0:
         assert not out.exists(), "a failed run left an output file"
         return

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -36,6 +38,15 @@ std::set<std::string> FilesUnder(const fs::path& folder) {
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The lines of standard output before the summary.
+std::vector<std::string> PageLines(const std::string& out) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(out.substr(at, end - at));
+    if (!lines.empty() && lines.back().rfind("whiten-pages: ", 0) == 0) lines.pop_back();
+    return lines;
+}
 
 TEST(WhitenPagesBinary, CommandLine) {
     struct Case { const char* name; std::vector<std::string> args; int status; std::string outStart; std::string errPart; };
@@ -234,6 +245,157 @@ TEST(WhitenPagesBinary, ProgressByWhereItGoes) {
         EXPECT_EQ(Contains(run.out + run.err, "whiten-pages: 1 page whitened, 1 refused, 0 failed in "), !quiet);
         EXPECT_EQ(Contains(run.err, "\r["), c.terminal && !quiet);  // the bar, drawn in place
         EXPECT_TRUE(fs::exists(dir / "Result/a.png"));
+    }
+}
+
+// A folder gives its pages by name; its output folders and its files that
+// are no pages are passed over without a line, so that a rerun over phone/*
+// (phone/Result among the names) ends with status 0.
+TEST(WhitenPagesBinary, Folders) {
+    struct Case { const char* name; std::vector<std::string> args; std::vector<std::string> lines; int status; };
+    const Case cases[] = {
+        {"a folder's pages, by name", {"phone"},
+         {"phone/a.bmp -> phone/Result/a.bmp", "phone/b.bmp -> phone/Result/b.bmp"}, 0},
+        {"a rerun over phone/*", {"phone/Result", "phone/b.bmp", "phone/notes.txt"},
+         {"phone/b.bmp -> phone/Result/b.bmp", "phone/notes.txt: refused: not a JPEG, PNG, TIFF or BMP file"}, 1},
+        {"a rerun over phone/* without the note", {"phone/Result", "phone/a.bmp"},
+         {"phone/a.bmp -> phone/Result/a.bmp"}, 0},
+        {"-r: sub-folders where they sort, their Result passed over", {"-r", "phone"},
+         {"phone/a.bmp -> phone/Result/a.bmp", "phone/b.bmp -> phone/Result/b.bmp",
+          "phone/out/x.bmp -> phone/out/Result/x.bmp", "phone/sub/c.bmp -> phone/sub/Result/c.bmp"}, 0},
+        {"-o inside the folder: that one passed over, Result read", {"-r", "-o", "phone/out", "phone"},
+         {"phone/Result/old.bmp -> phone/out/old.bmp", "phone/Result/sub/deep.bmp -> phone/out/deep.bmp",
+          "phone/a.bmp -> phone/out/a.bmp", "phone/b.bmp -> phone/out/b.bmp",
+          "phone/sub/Result/old.bmp: refused: its output phone/out/old.bmp is already the output of "
+          "phone/Result/old.bmp",
+          "phone/sub/c.bmp -> phone/out/c.bmp"}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string page = Golden("tiny_3x2.bmp");
+        for (const char* folder : {"phone/Result/sub", "phone/sub/Result", "phone/out"})
+            fs::create_directories(dir / folder);
+        for (const char* name : {"phone/b.bmp", "phone/a.bmp", "phone/sub/c.bmp", "phone/out/x.bmp",
+                                 "phone/Result/old.bmp", "phone/Result/sub/deep.bmp", "phone/sub/Result/old.bmp"})
+            WriteFile(dir / name, page);
+        WriteFile(dir / "phone/notes.txt", "not a page");
+        WriteFile(dir / "phone/empty.png", "");
+        fs::create_symlink("sub", dir / "phone/link");  // a link to a folder inside a folder: not followed
+        fs::create_symlink("gone.bmp", dir / "phone/dangling.bmp");
+        ::mkfifo((dir / "phone/pipe.bmp").c_str(), 0600);
+        std::vector<std::string> args = {"-j", "1", "-f", "bmp"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto run = RunPages(args, dir);
+        EXPECT_EQ(run.exitStatus, c.status) << run.out << run.err;
+        EXPECT_EQ(PageLines(run.out), c.lines) << run.out;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(ReadFile(dir / "phone/Result/old.bmp"), page);
+    }
+}
+
+// Inputs that are no regular files are refused without being read, never
+// waited on; the pages around them are whitened.
+TEST(WhitenPagesBinary, InputsThatAreNoFilesAreRefusedAtOnce) {
+    struct Case { const char* name; std::string input; std::string line; };
+    const Case cases[] = {
+        {"a named pipe", "pipe.bmp", "pipe.bmp: refused: can't open pipe.bmp: Not a regular file"},
+        {"a device", "/dev/zero", "/dev/zero: refused: can't open /dev/zero: Not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteFile(dir / "a.bmp", Golden("tiny_3x2.bmp"));
+        WriteFile(dir / "c.bmp", Golden("tiny_3x2.bmp"));
+        ASSERT_EQ(::mkfifo((dir / "pipe.bmp").c_str(), 0600), 0);
+        const auto run = RunProgram("/usr/bin/timeout", {"20", WHITEN_PAGES_BINARY, "-j", "1", "-o", "out", "a.bmp",
+                                                          c.input, "c.bmp"}, dir.Path().string());
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(PageLines(run.out), (std::vector<std::string>{"a.bmp -> out/a.png", c.line, "c.bmp -> out/c.png"}));
+        EXPECT_EQ(FilesUnder(dir / "out"), (std::set<std::string>{"a.png", "c.png"}));
+    }
+}
+
+// Names are printed as they are, or quoted where they would break a line,
+// read ambiguously or drive the terminal; the reasons quote them too.
+TEST(WhitenPagesBinary, NamesArePrintedQuoted) {
+    struct Case { const char* name; std::string file; std::string contents; std::string line; };
+    const Case cases[] = {
+        {"plain", "p.bmp", Golden("tiny_3x2.bmp"), "p.bmp -> out/p.png"},
+        {"a newline", "new\nline.bmp", Golden("tiny_3x2.bmp"), "'new'$'\\n''line.bmp' -> 'out/new'$'\\n''line.png'"},
+        {"an arrow", "a -> b.bmp", Golden("tiny_3x2.bmp"), "'a -> b.bmp' -> 'out/a -> b.png'"},
+        {"an escape sequence", "\x1b[2Jx.bmp", Golden("tiny_3x2.bmp"), "''$'\\033''[2Jx.bmp' -> 'out/'$'\\033''[2Jx.png'"},
+        {"a refused page", "bad\t.bmp", "BM", "'bad'$'\\t''.bmp': refused: broken BMP file: file is shorter than its headers"},
+        {"a reason naming the file", "no such.bmp", "", "'no such.bmp': failed: can't open 'no such.bmp': No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        if (!c.contents.empty()) WriteFile(dir / c.file, c.contents);
+        const auto run = RunPages({"-o", "out", c.file}, dir);
+        EXPECT_EQ(PageLines(run.out), std::vector<std::string>{c.line}) << run.out;
+    }
+}
+
+// A multi-page output's pages get their lines once the file is complete; an
+// output lost unfinished gets its one line and none for its pages, and the bar
+// counts each page once.
+TEST(WhitenPagesBinary, AMultiPageOutputsLinesComeWithTheFile) {
+    const std::vector<std::string> pages(3, Golden("synth_600x800.bmp"));
+    struct Case { const char* name; std::string limit; bool terminal; std::vector<std::string> lines; int status; };
+    const Case cases[] = {
+        {"complete", "unlimited", false,
+         {"book.tif (page 1 of 3) -> out/book.tif", "book.tif (page 2 of 3) -> out/book.tif",
+          "book.tif (page 3 of 3) -> out/book.tif"}, 0},
+        {"lost under a file size limit", "1000", false, {}, 1},
+        {"the bar", "unlimited", true, {}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteFile(dir / "book.tif", pagetest::MultiPageTiff(pages));
+        const auto run = RunProgram("/bin/sh", {"-c", "ulimit -f " + c.limit + "; exec \"$0\" \"$@\"",
+                                                WHITEN_PAGES_BINARY, "-j", "2", "-o", "out", "book.tif"},
+                                    dir.Path().string(), {{}, c.terminal});
+        EXPECT_EQ(run.exitStatus, c.status);
+        if (c.status == 0) {
+            EXPECT_EQ(PageLines(run.out), c.lines) << run.out;
+        } else {
+            EXPECT_FALSE(Contains(run.out, " -> ")) << run.out;
+            EXPECT_TRUE(Contains(run.out, "book.tif: failed: out/book.tif not finished, ")) << run.out;
+            EXPECT_TRUE(Contains(run.out, " lost: can't write out/book.tif: File too large\n")) << run.out;
+        }
+        if (c.terminal) {
+            EXPECT_TRUE(Contains(run.err, "] 3/3 pages")) << run.err;
+            EXPECT_FALSE(Contains(run.err, "4/3")) << run.err;
+        }
+    }
+}
+
+// The bar is one line narrower than the terminal, however narrow.
+TEST(WhitenPagesBinary, TheBarFitsTheTerminal) {
+    for (const int columns : {80, 50, 49, 30, 12, 4}) {
+        SCOPED_TRACE(columns);
+        TempDir dir;
+        WriteFile(dir / "a.bmp", Golden("text_257x129.bmp"));
+        WriteFile(dir / "b.bmp", Golden("synth_600x800.bmp"));
+        const auto run = RunProgram("/bin/sh", {"-c", "stty -F /proc/self/fd/2 cols " + std::to_string(columns) +
+                                                          " && exec \"$0\" \"$@\"", WHITEN_PAGES_BINARY, "a.bmp", "b.bmp"},
+                                    dir.Path().string(), {{}, true});
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        int bars = 0;
+        for (std::size_t at = run.err.find('\r'); at != std::string::npos; at = run.err.find('\r', at + 1)) {
+            const std::string drawn = run.err.substr(at + 1, run.err.find("\033[K", at) - at - 1);
+            if (drawn.empty() || (drawn[0] != '[' && !std::isdigit(static_cast<unsigned char>(drawn[0]))))
+                continue;  // the bar cleared, or the terminal's own "\r\n"
+            ++bars;
+            EXPECT_LT(drawn.size(), static_cast<std::size_t>(columns)) << drawn;
+            EXPECT_TRUE(Contains(drawn, "/2")) << drawn;
+            if (columns == 80) {
+                EXPECT_EQ(drawn.size(), 79u) << drawn;  // as wide as it always was
+            }
+        }
+        EXPECT_GE(bars, 3);
     }
 }
 

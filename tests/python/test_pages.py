@@ -371,3 +371,16 @@ def test_whiten_file_keeps_existing_outputs_when_asked(tmp_path):
     skipped = whiten.whiten_file(source, tmp_path / "out" / "book.png", keep_existing=True)
     assert (skipped.skipped, skipped.pages, skipped.whitened, skipped.outputs) == (True, 0, 0, first.outputs)
     assert {name: os.stat(name).st_mtime_ns for name in skipped.outputs} == written
+
+
+def test_whiten_file_names_that_are_not_utf8(tmp_path):
+    folder = os.fsencode(tmp_path)
+    good, bilevel, output = (os.path.join(folder, name) for name in (b"\xff p.jpg", b"\xff 1.png", b"\xfe out.png"))
+    Path(os.fsdecode(good)).write_bytes(jpeg(RGB))
+    Path(os.fsdecode(bilevel)).write_bytes(files.png_bytes(GRAY >> 7, 0, 1))
+    outcome = whiten.whiten_file(good, output)
+    assert outcome.input == os.fsdecode(good) and outcome.outputs == [os.fsdecode(output)]
+    assert os.path.isfile(output)
+    refused = whiten.whiten_file(bilevel, output, check=False)
+    assert refused.refused and len(refused.problems) == 1
+    assert refused.problems[0].endswith(": refused: 1-bit page: nothing to whiten")
