@@ -22,7 +22,6 @@ does the same from the command line (python3 -m whiten.dask --help).
 from __future__ import annotations
 
 import dataclasses
-import re
 import sys
 import uuid
 from typing import Callable, Iterable, List, NamedTuple, Optional, Tuple
@@ -30,6 +29,7 @@ from typing import Callable, Iterable, List, NamedTuple, Optional, Tuple
 import whiten
 
 from ._file_plan import plan_outputs
+from ._page_lines import as_given, problem_kind
 
 __all__ = ["whiten_files", "Summary", "Problem"]
 
@@ -58,7 +58,8 @@ class Summary:
     def add(self, outcome: whiten.FileOutcome):
         self.whitened += outcome.whitened
         for line in outcome.problems:
-            (self.refused if is_refusal(outcome, line) else self.failed).append(Problem(outcome.input, line))
+            refused = outcome.refused if outcome.refused != outcome.failed else problem_kind(line)[0] == "refused"
+            (self.refused if refused else self.failed).append(Problem(outcome.input, line))
         if outcome.skipped:
             self.skipped += outcome.outputs
         if outcome.stop_reason and not self.stopped:
@@ -68,11 +69,6 @@ class Summary:
         text = (f"{self.whitened} page{'' if self.whitened == 1 else 's'} whitened, {len(self.refused)} refused, "
                 f"{len(self.failed)} failed, {len(self.skipped)} skipped")
         return text + (f", {len(self.not_done)} not done" if self.stopped else "")
-
-
-def is_refusal(outcome: whiten.FileOutcome, line: str) -> bool:
-    """Whether a problem line of the outcome is a page refused ("NAME: refused: ..."), not failed."""
-    return re.match(re.escape(outcome.input) + r"( \(page [0-9]+ of [0-9]+\))?: refused: ", line) is not None
 
 
 def whiten_files(client, inputs: Iterable, out_dir=None, *, format: Optional[str] = "png", quality: int = 90,
@@ -158,16 +154,9 @@ def _whiten_one(source: str, output: str, names: Tuple[Tuple[str, str], ...], se
         output = _default_output(source, output)
     outcome = whiten.whiten_file(source, output, format=settings.format, quality=settings.quality, threads=1,
                                  keep_existing=not settings.overwrite, check=False)
-
-    def as_given(text):
-        for absolute, given in names:
-            if absolute != given:
-                text = text.replace(absolute + "/", given.rstrip("/") + "/").replace(absolute, given)
-        return text
-
-    return outcome._replace(input=names[0][1], outputs=[as_given(o) for o in outcome.outputs],
-                            problems=[as_given(line) for line in outcome.problems],
-                            stop_reason=outcome.stop_reason and as_given(outcome.stop_reason))
+    return outcome._replace(input=names[0][1], outputs=[as_given(o, names) for o in outcome.outputs],
+                            problems=[as_given(line, names) for line in outcome.problems],
+                            stop_reason=outcome.stop_reason and as_given(outcome.stop_reason, names))
 
 
 def _default_output(source, output):

@@ -13,6 +13,7 @@ import time
 
 import whiten
 
+from ._page_lines import problem_kind
 from .dask import Summary, whiten_files
 
 _PROGRAM = "python3 -m whiten.dask"
@@ -98,11 +99,7 @@ def _whitened_lines(outcome: whiten.FileOutcome):
     """whiten-pages' line for each page written: "IN -> OUT", "IN (page 3 of 9) -> OUT"."""
     if outcome.pages <= 1:
         return [f"{outcome.input} -> {output}" for output in outcome.outputs]
-    left_out = set()
-    for line in outcome.problems:
-        page = re.match(re.escape(outcome.input) + r" \(page ([0-9]+) of ", line)
-        if page:
-            left_out.add(int(page.group(1)))
+    left_out = {problem_kind(line)[1] for line in outcome.problems}
     pages = [p for p in range(1, outcome.pages + 1) if p not in left_out]
     outputs = outcome.outputs * len(pages) if len(outcome.outputs) == 1 else outcome.outputs
     return [f"{outcome.input} (page {p} of {outcome.pages}) -> {o}" for p, o in zip(pages, outputs)]

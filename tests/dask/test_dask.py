@@ -265,8 +265,8 @@ def damaged(folder):
     """Files whiten-pages refuses, beside the good ones."""
     colour = (folder / "jpeg-colour.jpg").read_bytes()
     (folder / "truncated.jpg").write_bytes(colour[: len(colour) // 2])
-    (folder / "notes.txt").write_text("not a page\n")
-    return ["truncated.jpg", "notes.txt"]
+    (folder / "no page.txt").write_text("not a page\n")  # a name the lines quote
+    return ["truncated.jpg", "no page.txt"]
 
 
 def page_lines(output):
@@ -275,7 +275,9 @@ def page_lines(output):
 
 
 def test_the_command_gives_whiten_pages_names_lines_and_statuses(cluster, pages, tmp_path):
-    """Relative names, outputs into Result beside the inputs: the same files and lines."""
+    """Relative names in a folder whose absolute name the lines would quote, outputs into
+    Result beside the inputs: the same files and lines."""
+    tmp_path = tmp_path / "a folder"
     runs = {}
     for program in ("whiten-pages", "whiten.dask"):
         shutil.copytree(pages, tmp_path / program / "scans")
@@ -286,8 +288,8 @@ def test_the_command_gives_whiten_pages_names_lines_and_statuses(cluster, pages,
     ours, theirs = runs["whiten.dask"], runs["whiten-pages"]
     assert (ours.returncode, theirs.returncode) == (1, 1)
     assert page_lines(ours.stdout)[0] == page_lines(theirs.stdout)[0]
-    for name in bad:  # one line each
-        assert sum(line.startswith(f"scans/{name}: ") for line in ours.stdout.splitlines()) == 1
+    for name in ("scans/truncated.jpg", "'scans/no page.txt'"):  # one line each
+        assert sum(line.startswith(f"{name}: refused: ") for line in ours.stdout.splitlines()) == 1
     assert page_lines(ours.stdout)[1].startswith("whiten.dask: 12 pages whitened, 2 refused, 0 failed, 0 skipped in ")
     assert files(tmp_path / "whiten.dask" / "scans" / "Result") == files(tmp_path / "whiten-pages" / "scans" / "Result")
 
