@@ -2,7 +2,7 @@
 """Times whiten.dask.whiten_files on a local cluster of 2 worker processes (one thread each)
 against whiten-pages -j 2 on the same machine, on a book of A4 JPEG pages.
 
-    /usr/bin/python3 bench/dask_bench.py PAGE.bmp [--pages 48] [--rounds 5] [--build DIR]
+    /usr/bin/python3 bench/dask_bench.py PAGE.bmp [--pages 48] [--rounds 7] [--build DIR]
 
 PAGE.bmp is an A4 300-dpi 24-bit page; the book is made from it once (every page a slight turn,
 a shift and its own noise, JPEG quality 90, 300 dpi) into TMPDIR and reused, never into the
@@ -146,7 +146,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("page", help="an A4 300-dpi 24-bit BMP page")
     parser.add_argument("--pages", type=int, default=48)
-    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--rounds", type=int, default=7)
     parser.add_argument("--build", help="a build holding python/whiten and pages/whiten-pages")
     options = parser.parse_args()
     build = build_dir(options.build)
