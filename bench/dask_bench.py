@@ -9,7 +9,7 @@ a shift and its own noise, JPEG quality 90, 300 dpi) into TMPDIR and reused, nev
 repository. DIR is a build with the Python module and whiten-pages (default build/package, made
 with `cmake --preset package && cmake --build --preset package --target whiten_python_module
 whiten-pages` when missing). The cluster is started once, as a real one is, and its start is
-timed apart; rounds alternate which of the two runs first; the figures are medians. Also timed:
+timed apart; rounds turn which run goes first; the figures are medians. Also timed:
 `python3 -m whiten.dask` against the same cluster (its interpreter's start included). Memory: the
 peak resident size of each worker process over the runs, less its size when idle, against
 whiten-pages' peak.
