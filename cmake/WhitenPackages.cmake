@@ -90,7 +90,7 @@ if(WHITEN_PYTHON)
     set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
     set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
         "python3 (>= ${WHITEN_PYTHON_VERSION}), python3 (<< ${WHITEN_PYTHON_NEXT_VERSION}), python3-numpy")
-    set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-pil, ocrmypdf")
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-pil, ocrmypdf, python3-distributed")
     set(CPACK_DEBIAN_PYTHON_DESCRIPTION
         "Python 3 module to make the paper of scanned book pages white\n"
         "The Python module whiten makes the paper of a scanned page held as a numpy\n"
