@@ -77,11 +77,14 @@ ToneByteMap::ToneByteMap(const ToneCurve& curve) : curve_(curve) {
     if (!stepwise_) return;
     // The curve rises with v for a positive steepness.
     direction_ = k > 0.0f ? 1.0f : -1.0f;
-    auto byteAt = [this](std::uint32_t key) { return CurveByte(curve_, direction_ * FloatOf(key)); };
+    FindSteps();
+    BuildCells();
+}
 
-    const float nan = std::numeric_limits<float>::quiet_NaN();
+void ToneByteMap::FindSteps() {
+    auto byteAt = [this](std::uint32_t key) { return CurveByte(curve_, direction_ * FloatOf(key)); };
     const float inf = std::numeric_limits<float>::infinity();
-    steps_.fill(nan);
+    steps_.fill(std::numeric_limits<float>::quiet_NaN());
     // Each step is the least key whose byte reaches b; it lies at or above the
     // step before it.
     std::uint32_t low = KeyOf(-inf);
@@ -99,8 +102,11 @@ ToneByteMap::ToneByteMap(const ToneCurve& curve) : curve_(curve) {
         }
         steps_[static_cast<std::size_t>(b)] = FloatOf(low);
     }
+}
 
+void ToneByteMap::BuildCells() {
     // Cells over the finite steps' range.
+    const float inf = std::numeric_limits<float>::infinity();
     float first = inf, last = -inf;
     for (std::int32_t b = 1; b <= 255; ++b) {
         const float step = steps_[static_cast<std::size_t>(b)];

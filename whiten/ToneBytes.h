@@ -40,6 +40,9 @@ public:
     static std::uint8_t CurveByte(const ToneCurve& curve, float v);
 
 private:
+    // The steps, by bisection on the curve, and the cells over their range.
+    void FindSteps();
+    void BuildCells();
     // Writes the bytes of kBlock values (ToneBytes.cpp) of a stepwise map.
     void BlockBytes(const float* values, std::uint8_t* bytes) const;
 
