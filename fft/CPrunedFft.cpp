@@ -6,9 +6,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
-#include <cstring>
 #include <string>
-#include <utility>
 
 #include "fft/FftArithmetic.h"
 #include "platform/VectorClones.h"
@@ -139,46 +137,6 @@ void ScaledRealLanes(const float* __restrict re, const float* __restrict im, dou
     ScaledReal<kLanes>(re, im, s, out, largest);
 }
 
-// Eight floats in one vector: GCC and Clang lower its shuffles to the
-// processor's own at every width.
-using Floats8 = float __attribute__((vector_size(32)));
-
-// Swaps bit kBit of the row index with the same bit of the column index in
-// the two rows a and b that differ in it. Rounds for bits 1, 2 and 4 together
-// transpose eight rows of eight.
-template <int kBit, int... J>
-WHITEN_CLONED_BODY void SwapIndexBit(Floats8& a, Floats8& b, std::integer_sequence<int, J...>) {
-    const Floats8 low = __builtin_shufflevector(a, b, ((J & kBit) != 0 ? 8 + J - kBit : J)...);
-    const Floats8 high = __builtin_shufflevector(a, b, ((J & kBit) != 0 ? 8 + J : J + kBit)...);
-    a = low;
-    b = high;
-}
-
-template <int kBit>
-WHITEN_CLONED_BODY void SwapIndexBit(Floats8* rows) {
-#pragma GCC unroll 8
-    for (int i = 0; i < 8; ++i)
-        if ((i & kBit) == 0) SwapIndexBit<kBit>(rows[i], rows[i | kBit], std::make_integer_sequence<int, 8>());
-}
-
-// Columns x .. x + 7 of the eight rows rows[0 .. 7] as eight positions of
-// eight lanes: column x + j's values at out[j] + lane, in vector lanes.
-WHITEN_VECTOR_CLONES
-void SetRealTile(const std::uint8_t* const* rows, std::int32_t x, float* const* out, int lane) {
-    float tile[8][8];
-    for (int l = 0; l < 8; ++l) {
-        const std::uint8_t* __restrict row = rows[l] + x;
-        for (int j = 0; j < 8; ++j) tile[l][j] = static_cast<float>(row[j]);
-    }
-    Floats8 v[8];
-    std::memcpy(v, tile, sizeof v);
-    SwapIndexBit<1>(v);
-    SwapIndexBit<2>(v);
-    SwapIndexBit<4>(v);
-#pragma GCC unroll 8
-    for (int j = 0; j < 8; ++j) std::memcpy(out[j] + lane, &v[j], sizeof v[j]);
-}
-
 }  // namespace
 
 CPrunedFft::Block::Block(const CPrunedFft& plan, int lanes)
@@ -281,17 +239,7 @@ std::int32_t CPrunedFft::Position(std::int32_t centred) const {
 
 void CPrunedFft::Block::SetRealRows(const std::uint8_t* const* rows, int count, std::int32_t first, std::int32_t width,
                                     const std::int32_t* column) {
-    std::int32_t x = 0;
-    // Whole blocks of rows, eight columns at a time, through tiles of eight
-    // lanes transposed in vector lanes: against value by value, the whole A4
-    // job runs 5 % fewer instructions.
-    static_assert(kLanes % 8 == 0);
-    for (; count == kLanes && x + 8 <= width; x += 8) {
-        float* out[8];
-        for (int j = 0; j < 8; ++j) out[j] = &re_[Slot(first + x + j, 0)];
-        for (int lane = 0; lane < kLanes; lane += 8) SetRealTile(rows + lane, x, out, lane);
-    }
-    for (; x < width; ++x) {
+    for (std::int32_t x = 0; x < width; ++x) {
         float* lane = &re_[Slot(first + x, 0)];
         for (int l = 0; l < count; ++l) lane[l] = static_cast<float>(rows[l][x]);
         for (int l = count; l < lanes_; ++l) lane[l] = 0.0f;
