@@ -282,17 +282,9 @@ void CPrunedFft::Run(Block& block) const {
     float* re = block.re_.data();
     float* im = block.im_.data();
     const auto lanes = static_cast<std::ptrdiff_t>(block.lanes_);
-    // A whole block's lanes are cleared with a length the compiler knows, in
-    // a few stores instead of a call each: the whole A4 job runs 2 % fewer
-    // instructions.
     for (std::int32_t p : zeroReads_) {
-        if (lanes == kLanes) {
-            std::fill_n(re + p * kLanes, kLanes, 0.0f);
-            std::fill_n(im + p * kLanes, kLanes, 0.0f);
-        } else {
-            re[p] = 0.0f;
-            im[p] = 0.0f;
-        }
+        std::fill_n(re + p * lanes, lanes, 0.0f);
+        std::fill_n(im + p * lanes, lanes, 0.0f);
     }
     std::size_t done = 0;
     if (block.realInputs_) {
