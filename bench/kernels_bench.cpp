@@ -55,7 +55,7 @@ void PrunedRow4096(benchmark::State& state) {
     }
     const std::uint8_t* rows[CPrunedFft::kLanes];
     for (auto& r : rows) r = row.data();
-    block.SetRealRows(rows, CPrunedFft::kLanes, -2048, 4096, column.data());
+    block.SetRealRows(rows, CPrunedFft::kLanes, column.data());
     for (auto _ : state) {
         plan.Run(block);
         benchmark::DoNotOptimize(plan.Output(block, 0, 0));

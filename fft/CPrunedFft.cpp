@@ -237,25 +237,14 @@ std::int32_t CPrunedFft::Position(std::int32_t centred) const {
     return centred < 0 ? centred + n_ : centred;
 }
 
-void CPrunedFft::Block::SetRealRows(const std::uint8_t* const* rows, int count, std::int32_t first, std::int32_t width,
-                                    const std::int32_t* column) {
-    for (std::int32_t x = 0; x < width; ++x) {
-        float* lane = &re_[Slot(first + x, 0)];
-        for (int l = 0; l < count; ++l) lane[l] = static_cast<float>(rows[l][x]);
-        for (int l = count; l < lanes_; ++l) lane[l] = 0.0f;
-    }
-    // The mirrored indices, all lanes at once. Against every index read from
-    // the rows, the whole A4 job runs 3 % fewer instructions.
+void CPrunedFft::Block::SetRealRows(const std::uint8_t* const* rows, int count, const std::int32_t* column) {
     const std::int32_t half = n_ / 2;
-    for (std::int32_t i = -half; i < n_ - half; ++i) {
-        if (i >= first && i < first + width) continue;
-        const float* from = &re_[Slot(first + column[i + half], 0)];
-        float* to = &re_[Slot(i, 0)];
-        if (lanes_ == kLanes) {
-            std::copy_n(from, kLanes, to);
-        } else {
-            *to = *from;
-        }
+    for (std::int32_t p = 0; p < n_; ++p) {
+        // Storage position p holds centred index p, or p - n for the upper half.
+        const std::int32_t c = column[(p < half || n_ == 1 ? p : p - n_) + half];
+        float* lane = &re_[static_cast<std::size_t>(p) * static_cast<std::size_t>(lanes_)];
+        for (int l = 0; l < count; ++l) lane[l] = static_cast<float>(rows[l][c]);
+        for (int l = count; l < lanes_; ++l) lane[l] = 0.0f;
     }
     realInputs_ = true;
 }

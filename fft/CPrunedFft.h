@@ -43,15 +43,11 @@ public:
             re_[at] = value.real();
             im_[at] = value.imag();
         }
-        // Sets every index -n/2 .. n/2 - 1 of every lane to a real value from
-        // page rows mirrored into the transform's length: lane l < count takes
-        // rows[l][column[i + n/2]] at index i; the other lanes take zeros. The
-        // row's own columns 0 .. width - 1 lie at indices first .. first +
-        // width - 1 in order (column maps them there) and are read once; every
-        // other index takes a copy of the index its column lies at. The
-        // imaginary parts, all +0, are left implied until they are needed.
-        void SetRealRows(const std::uint8_t* const* rows, int count, std::int32_t first, std::int32_t width,
-                         const std::int32_t* column);
+        // Sets every input index -n/2 .. n/2 - 1 of every lane to a real value:
+        // lane l < count takes rows[l][column[i + n/2]] at index i; the other
+        // lanes take zeros. The imaginary parts, all +0, are left implied until
+        // they are needed.
+        void SetRealRows(const std::uint8_t* const* rows, int count, const std::int32_t* column);
 
     private:
         friend class CPrunedFft;

@@ -131,7 +131,7 @@ std::vector<Complex> ForwardRows(const GrayBytes& page, const Geometry& g, int t
         [&](CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes) {
             const std::uint8_t* pageRows[kLanes];
             for (int lane = 0; lane < lanes; ++lane) pageRows[lane] = page.Row(first + lane);
-            block.SetRealRows(pageRows, lanes, g.pageX.first, g.width, g.sourceColumn.data());
+            block.SetRealRows(pageRows, lanes, g.sourceColumn.data());
         },
         [&](const CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes, int) {
             StoreRows(plan, block, first, lanes, g.keptU, rows, units);

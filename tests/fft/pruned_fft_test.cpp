@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <random>
 
-#include "array/MirrorIndex.h"
 #include "fft/CFft1D.h"
 #include "fft/CPrunedFft.h"
 #include "support/golden.h"
@@ -132,23 +132,23 @@ TEST(PrunedFft, RealRowsMatchTheFullTransform) {
         const auto outputs = Band(c.n, c.outLo, c.outHi);
         const CPrunedFft plan(c.n, 1.0f, 0, inputs, outputs);
         const CFft1D full(c.n, 1.0f, 0);
-        // Page rows narrower than the transform, centred and mirrored at both
-        // ends, as the padded rows of a page are. Indices outside the plan's
-        // inputs are zero to the plan, whatever the rows put there.
-        const std::int32_t width = std::max(1, c.n * 3 / 5), first = -(width / 2);
-        const MirrorIndex mirror(first, width);
+        // Page rows narrower than the transform, mirrored at both ends, as the
+        // padded rows of a page are; indices outside the plan's inputs map to a
+        // zero column.
+        const std::int32_t width = std::max(1, c.n * 3 / 5);
         std::vector<std::int32_t> column(static_cast<std::size_t>(c.n));
-        std::vector<bool> input(static_cast<std::size_t>(c.n));
         for (std::int32_t i = 0; i < c.n; ++i) {
             const std::int32_t centred = i - c.n / 2;
-            input[static_cast<std::size_t>(i)] = centred >= c.inLo && centred <= c.inHi;
-            column[static_cast<std::size_t>(i)] = mirror.Map(centred) - first;
+            const bool input = centred >= c.inLo && centred <= c.inHi;
+            std::int32_t x = std::abs(i - c.n / 2) % (2 * width);
+            if (x >= width) x = 2 * width - 1 - x;
+            column[static_cast<std::size_t>(i)] = input ? x : width;  // column `width` holds 0
         }
         CPrunedFft::Block block(plan);
         for (int round = 0; round < 4; ++round) {
             const bool real = round % 2 == 0;
             std::vector<std::vector<std::uint8_t>> rows(CPrunedFft::kLanes,
-                                                        std::vector<std::uint8_t>(static_cast<std::size_t>(width)));
+                                                        std::vector<std::uint8_t>(static_cast<std::size_t>(width) + 1));
             const std::uint8_t* rowPointers[CPrunedFft::kLanes];
             std::vector<std::vector<std::complex<float>>> sequences(
                 CPrunedFft::kLanes, std::vector<std::complex<float>>(static_cast<std::size_t>(c.n)));
@@ -156,18 +156,19 @@ TEST(PrunedFft, RealRowsMatchTheFullTransform) {
                 auto& row = rows[static_cast<std::size_t>(lane)];
                 for (std::int32_t x = 0; x < width; ++x)
                     row[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(random() % 256);
+                row[static_cast<std::size_t>(width)] = 0;
                 rowPointers[lane] = row.data();
                 auto& seq = sequences[static_cast<std::size_t>(lane)];
                 for (std::int32_t i = 0; i < c.n; ++i) {
                     const float v =
-                        (lane < c.lanes || !real) && input[static_cast<std::size_t>(i)]
+                        lane < c.lanes || !real
                             ? static_cast<float>(row[static_cast<std::size_t>(column[static_cast<std::size_t>(i)])])
                             : 0.0f;
                     seq[static_cast<std::size_t>(i)] = {v, real ? 0.0f : v / 2};
                 }
             }
             if (real) {
-                block.SetRealRows(rowPointers, c.lanes, first, width, column.data());
+                block.SetRealRows(rowPointers, c.lanes, column.data());
             } else {
                 for (int lane = 0; lane < CPrunedFft::kLanes; ++lane)
                     for (std::int32_t i : inputs)
