@@ -208,8 +208,9 @@ std::vector<Complex> InverseRows(const std::vector<Complex>& lowPass, const Geom
 // columns at a time, each row's part straight from the block in vector lanes
 // with its largest magnitude. Returns the largest. The background of a byte
 // page is finite, so the largest is MaxAbs's whatever the order. Against a
-// tile of columns per thread copied into the plane, value by value from the
-// block, the whole A4 job runs 13 % fewer instructions.
+// tile of columns per thread filled value by value and copied into the
+// plane, the whole A4 job takes about 6 % less processor time (13 % fewer
+// instructions).
 float InverseColumns(const std::vector<Complex>& between, const Geometry& g, CArray2D<float>& plane, int threads) {
     const CPrunedFft plan(g.n, static_cast<float>(1.0 / g.n), 1, g.keptV.Indices(), g.pageY.Indices());
     const std::size_t width = static_cast<std::size_t>(g.width);

@@ -25,7 +25,8 @@ void BlockLevels(const std::uint8_t* __restrict pixels, std::uint8_t* __restrict
 // the start of the row's own pixels: level x lands on byte x, at or before its
 // pixel's first byte 3x. Pixels are read kBlock at a time before their levels
 // are written, so no pixel is overwritten unread. Against the levels formed
-// pixel by pixel, the whole A4 job runs 8 % fewer instructions.
+// pixel by pixel, the whole A4 job takes about 4 % less processor time (8 %
+// fewer instructions).
 GrayBytes GrayLevelsInPlace(CBmp24_<0>& image, int threads) {
     const std::int32_t width = image.Width();
     ParallelFor(image.Height(), threads, [&](std::int64_t y, int) {
