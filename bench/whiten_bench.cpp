@@ -9,7 +9,8 @@
 // Every whitening pipeline's page is checked against the literal job's.
 // Each repetition of each pipeline runs in a child process of its own, so that
 // the peak memory reported (the child's maximum resident set) is that
-// pipeline's alone. Figures are medians over the repetitions.
+// pipeline's alone. Figures are medians over the repetitions: each stage's
+// wall time, and the job's processor time (all threads, user and system).
 //
 //   whiten-bench PAGE.bmp [--repetitions N] [--threads T] [--pipelines floor,fast,reference,literal]
 //   whiten-bench --upscale2 IN.bmp OUT.bmp   (repeats every pixel 2 x 2)
