@@ -9,7 +9,8 @@
 // Every whitening pipeline's page is checked against the literal job's.
 // Each repetition of each pipeline runs in a child process of its own, so that
 // the peak memory reported (the child's maximum resident set) is that
-// pipeline's alone. Figures are medians over the repetitions.
+// pipeline's alone. Figures are medians over the repetitions: each stage's
+// wall time, and the job's processor time (all threads, user and system).
 //
 //   whiten-bench PAGE.bmp [--repetitions N] [--threads T] [--pipelines floor,fast,reference,literal]
 //   whiten-bench --upscale2 IN.bmp OUT.bmp   (repeats every pixel 2 x 2)
@@ -28,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -56,8 +58,16 @@ constexpr int kStageCount = 3;
 struct Sample {
     double seconds[kStageCount] = {};
     double total = 0;
+    double cpu = 0;  // the job's processor time, all threads summed, user and system
     double peakMiB = 0;
 };
+
+// Processor time of the whole process so far, every thread's, in seconds.
+double ProcessCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 // Gray page to output image, as a pipeline other than the tool's runs it: the
 // floor converts the gray plane back as it is; the reference flattens it with
@@ -89,6 +99,7 @@ void WhitenOtherwise(const std::string& pipeline, CBmp24_<0>& image, int threads
 // Runs one pipeline; returns the stage times.
 Sample RunPipeline(const std::string& pipeline, const std::string& page, const std::string& output, int threads) {
     Sample sample;
+    const double cpuStart = ProcessCpuSeconds();
     auto last = std::chrono::steady_clock::now();
     auto lap = [&](int stage) {
         const auto now = std::chrono::steady_clock::now();
@@ -107,6 +118,7 @@ Sample RunPipeline(const std::string& pipeline, const std::string& page, const s
     lap(1);
     image->Save(output);
     lap(2);
+    sample.cpu = ProcessCpuSeconds() - cpuStart;
     for (double s : sample.seconds) sample.total += s;
     return sample;
 }
@@ -247,6 +259,36 @@ int Upscale2(const std::string& in, const std::string& out) {
     return 0;
 }
 
+// The medians of each pipeline's stages, wall and processor time and peak
+// memory, and the ratios of the totals to the floor's and the fast job's.
+void PrintMedians(const std::vector<std::string>& pipelines, const std::vector<std::vector<Sample>>& samples,
+                  const std::string& page, double fileMiB, int threads, int repetitions) {
+    std::printf("page %s (%.1f MiB), %d threads, median of %d repetitions, seconds\n", page.c_str(), fileMiB, threads,
+                repetitions);
+    std::printf("%-10s", "pipeline");
+    for (const char* stage : kStages) std::printf(" %8s", stage);
+    std::printf(" %8s %8s %9s %8s\n", "total", "cpu", "peak MiB", "x file");
+    auto median = [&samples](std::size_t p, auto field) {
+        std::vector<double> v;
+        for (const Sample& sample : samples[p]) v.push_back(field(sample));
+        return Median(v);
+    };
+    std::vector<double> totals(pipelines.size()), cpu(pipelines.size());
+    for (std::size_t p = 0; p < pipelines.size(); ++p) {
+        std::printf("%-10s", pipelines[p].c_str());
+        for (int s = 0; s < kStageCount; ++s) std::printf(" %8.3f", median(p, [s](const Sample& x) { return x.seconds[s]; }));
+        totals[p] = median(p, [](const Sample& x) { return x.total; });
+        cpu[p] = median(p, [](const Sample& x) { return x.cpu; });
+        const double peak = median(p, [](const Sample& x) { return x.peakMiB; });
+        std::printf(" %8.3f %8.3f %9.1f %8.2f\n", totals[p], cpu[p], peak, peak / fileMiB);
+    }
+    for (std::size_t a = 0; a < pipelines.size(); ++a)
+        for (std::size_t b = 0; b < pipelines.size(); ++b)
+            if (a != b && (pipelines[b] == "floor" || (pipelines[b] == "fast" && pipelines[a] != "floor")))
+                std::printf("%s / %s: %.2f total, %.2f cpu\n", pipelines[a].c_str(), pipelines[b].c_str(),
+                            totals[a] / totals[b], cpu[a] / cpu[b]);
+}
+
 std::vector<std::string> Split(const std::string& text) {
     std::vector<std::string> parts;
     std::stringstream in(text);
@@ -333,31 +375,7 @@ int Main(int argc, char** argv) {
     }
     std::filesystem::remove_all(folder);
 
-    std::printf("page %s (%.1f MiB), %d threads, median of %d repetitions, seconds\n", page.c_str(), fileMiB, threads,
-                repetitions);
-    std::printf("%-10s", "pipeline");
-    for (const char* stage : kStages) std::printf(" %8s", stage);
-    std::printf(" %8s %9s %8s\n", "total", "peak MiB", "x file");
-    std::vector<double> totals(pipelines.size());
-    for (std::size_t p = 0; p < pipelines.size(); ++p) {
-        std::printf("%-10s", pipelines[p].c_str());
-        for (int s = 0; s < kStageCount; ++s) {
-            std::vector<double> v;
-            for (const Sample& sample : samples[p]) v.push_back(sample.seconds[s]);
-            std::printf(" %8.3f", Median(v));
-        }
-        std::vector<double> total, peak;
-        for (const Sample& sample : samples[p]) {
-            total.push_back(sample.total);
-            peak.push_back(sample.peakMiB);
-        }
-        totals[p] = Median(total);
-        std::printf(" %8.3f %9.1f %8.2f\n", totals[p], Median(peak), Median(peak) / fileMiB);
-    }
-    for (std::size_t a = 0; a < pipelines.size(); ++a)
-        for (std::size_t b = 0; b < pipelines.size(); ++b)
-            if (a != b && (pipelines[b] == "floor" || (pipelines[b] == "fast" && pipelines[a] != "floor")))
-                std::printf("%s / %s: %.2f\n", pipelines[a].c_str(), pipelines[b].c_str(), totals[a] / totals[b]);
+    PrintMedians(pipelines, samples, page, fileMiB, threads, repetitions);
     bool allSame = true;
     for (const std::string& line : sameOutput) {
         std::printf("%s\n", line.c_str());

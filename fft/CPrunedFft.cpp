@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <string>
 
 #include "fft/FftArithmetic.h"
@@ -114,6 +115,26 @@ WHITEN_VECTOR_CLONES
 void RunComplexStages(float* re, float* im, const std::uint32_t* ops, const CPrunedFft::Stage* stages,
                       std::size_t stageCount, std::int32_t n, const std::complex<float>* twiddles) {
     RunStages<kLanes, false>(re, im, ops, stages, stageCount, n, twiddles);
+}
+
+// The real part of FftScale's product by (s, 0) for each lane, into out; each
+// lane's magnitude raises largest[lane] where it is larger.
+template <int kLaneCount>
+WHITEN_CLONED_BODY void ScaledReal(const float* __restrict re, const float* __restrict im, double s,
+                                   float* __restrict out, float* __restrict largest) {
+    for (int l = 0; l < kLaneCount; ++l) {
+        const float v = static_cast<float>(static_cast<double>(re[l]) * s - static_cast<double>(im[l]) * 0.0);
+        out[l] = v;
+        largest[l] = std::max(largest[l], std::fabs(v));
+    }
+}
+
+// The pointers are marked again here: through the inlined body alone, the
+// compiler does not know that they never overlap, and keeps the lanes apart.
+WHITEN_VECTOR_CLONES
+void ScaledRealLanes(const float* __restrict re, const float* __restrict im, double s, float* __restrict out,
+                     float* __restrict largest) {
+    ScaledReal<kLanes>(re, im, s, out, largest);
 }
 
 }  // namespace
@@ -286,18 +307,23 @@ std::complex<float> CPrunedFft::Output(const Block& block, std::int32_t k, int l
     return value;
 }
 
-void CPrunedFft::OutputReal(const Block& block, std::int32_t k, float* lanes) const {
+float CPrunedFft::OutputRealRows(const Block& block, std::int32_t first, std::int32_t last, int count, float* rows,
+                                 std::ptrdiff_t stride) const {
     assert(!block.realInputs_);  // outputs exist only after Run
-    const auto count = static_cast<std::size_t>(block.lanes_);
-    const auto at = static_cast<std::size_t>(outputPosition_[static_cast<std::size_t>(Position(k))]) * count;
-    const float* re = block.re_.data() + at;
-    const float* im = block.im_.data() + at;
-    if (scale_ == 1.0f) {
-        std::copy_n(re, count, lanes);
-        return;
-    }
-    // The real part of FftScale's product by (scale, 0).
+    const auto lanes = static_cast<std::size_t>(block.lanes_);
     const double s = static_cast<double>(scale_);
-    for (std::size_t l = 0; l < count; ++l)
-        lanes[l] = static_cast<float>(static_cast<double>(re[l]) * s - static_cast<double>(im[l]) * 0.0);
+    float largest[kLanes] = {};
+    float partial[kLanes];
+    for (std::int32_t k = first; k <= last; ++k, rows += stride) {
+        const std::size_t at = static_cast<std::size_t>(outputPosition_[static_cast<std::size_t>(Position(k))]) * lanes;
+        // A whole block's lanes go straight to their row; fewer through `partial`.
+        float* out = count == kLanes ? rows : partial;
+        if (lanes == kLanes) {
+            ScaledRealLanes(block.re_.data() + at, block.im_.data() + at, s, out, largest);
+        } else {
+            ScaledReal<1>(block.re_.data() + at, block.im_.data() + at, s, out, largest);
+        }
+        if (out == partial) std::copy_n(partial, count, rows);
+    }
+    return *std::max_element(largest, largest + count);
 }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <complex>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -77,9 +78,12 @@ public:
     // of one lane, scaled like CFft1D's scaling pass.
     std::complex<float> Output(const Block& block, std::int32_t k, int lane) const;
 
-    // The real parts of every lane's value at centred frequency k, scaled alike:
-    // block.lanes() values.
-    void OutputReal(const Block& block, std::int32_t k, float* lanes) const;
+    // The real parts of lanes 0 .. count - 1 (count <= block.lanes()) at the
+    // centred frequencies first .. last, scaled alike (up to the sign of a
+    // zero), frequency k's at rows + (k - first) * stride. Returns the largest
+    // magnitude among them.
+    float OutputRealRows(const Block& block, std::int32_t first, std::int32_t last, int count, float* rows,
+                         std::ptrdiff_t stride) const;
 
     // Butterflies the plan performs, and those a full transform performs.
     std::int64_t butterflyCount() const;

@@ -20,8 +20,6 @@ namespace {
 
 using Complex = std::complex<float>;
 constexpr int kLanes = CPrunedFft::kLanes;
-constexpr std::int32_t kTileColumns = 64;  // page columns a worker takes at a time, at most
-static_assert(kTileColumns % kLanes == 0);
 
 // A contiguous range of centred indices.
 struct Band {
@@ -96,8 +94,8 @@ private:
 
 // Runs `count` sequences through the plan, a block's lanes at a time on
 // `threads` threads: load(block, first, lanes) sets sequences first .. first +
-// lanes - 1 into the block's lanes 0 .. lanes - 1, store(block, first, lanes)
-// reads their outputs after the transform.
+// lanes - 1 into the block's lanes 0 .. lanes - 1, store(block, first, lanes,
+// worker) reads their outputs after the transform on thread `worker`.
 template <class Load, class Store>
 void TransformSequences(const CPrunedFft& plan, std::int32_t count, int threads, const Load& load, const Store& store) {
     const int blockLanes = CPrunedFft::LanesFor(plan.length(), count);
@@ -108,7 +106,7 @@ void TransformSequences(const CPrunedFft& plan, std::int32_t count, int threads,
         const std::int32_t lanes = std::min(blockLanes, count - first);
         load(block, first, lanes);
         plan.Run(block);
-        store(block, first, lanes);
+        store(block, first, lanes, worker);
     });
 }
 
@@ -135,7 +133,7 @@ std::vector<Complex> ForwardRows(const GrayBytes& page, const Geometry& g, int t
             for (int lane = 0; lane < lanes; ++lane) pageRows[lane] = page.Row(first + lane);
             block.SetRealRows(pageRows, lanes, g.sourceColumn.data());
         },
-        [&](const CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes) {
+        [&](const CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes, int) {
             StoreRows(plan, block, first, lanes, g.keptU, rows, units);
         });
     return rows;
@@ -168,7 +166,7 @@ std::vector<Complex> KeptColumns(const std::vector<Complex>& rows, const Geometr
                     block.Set(i, lane, rows[r * units + static_cast<std::size_t>(first + lane)]);
                 }
         },
-        [&](const CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes) {
+        [&](const CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes, int) {
             for (int lane = 0; lane < lanes; ++lane) {
                 const std::int32_t u = g.keptU.first + first + lane;
                 for (std::int32_t v = g.keptV.first; v <= g.keptV.last; ++v) {
@@ -199,52 +197,36 @@ std::vector<Complex> InverseRows(const std::vector<Complex>& lowPass, const Geom
                 for (std::int32_t u = g.keptU.first; u <= g.keptU.last; ++u) block.Set(u, lane, in[g.keptU.Offset(u)]);
             }
         },
-        [&](const CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes) {
+        [&](const CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes, int) {
             StoreRows(plan, block, first, lanes, g.pageX, between, width);
         });
     return between;
 }
 
 // Inverse columns: each page column from its kept v, outputs at the page's
-// rows: the un-normalised background, written into the plane through a
-// worker's tile of columns. Returns its largest magnitude. The background of a
-// byte page is finite, so the largest is MaxAbs's whatever the order.
+// rows: the un-normalised background, written into the plane a block's
+// columns at a time, each row's part straight from the block in vector lanes
+// with its largest magnitude. Returns the largest. The background of a byte
+// page is finite, so the largest is MaxAbs's whatever the order. Against a
+// tile of columns per thread filled value by value and copied into the
+// plane, the whole A4 job takes about 6 % less processor time (13 % fewer
+// instructions).
 float InverseColumns(const std::vector<Complex>& between, const Geometry& g, CArray2D<float>& plane, int threads) {
     const CPrunedFft plan(g.n, static_cast<float>(1.0 / g.n), 1, g.keptV.Indices(), g.pageY.Indices());
-    const int lanes = CPrunedFft::LanesFor(g.n, g.width);
-    // Tiles as wide as the page needs, and one column wide for one-lane blocks
-    // (long columns), so that a tile never holds more than the columns in work.
-    const std::int32_t tileColumns = lanes == 1 ? 1 : std::min(kTileColumns, (g.width + kLanes - 1) / kLanes * kLanes);
-    Blocks blocks(plan, lanes, threads);
-    std::vector<std::vector<float>> tiles(static_cast<std::size_t>(threads));
-    std::vector<float> largest(static_cast<std::size_t>(threads), 0.0f);
     const std::size_t width = static_cast<std::size_t>(g.width);
-    ParallelFor((g.width + tileColumns - 1) / tileColumns, threads, [&](std::int64_t tileIndex, int worker) {
-        CPrunedFft::Block& block = blocks.For(worker);
-        std::vector<float>& tile = tiles[static_cast<std::size_t>(worker)];
-        tile.resize(static_cast<std::size_t>(g.height) * static_cast<std::size_t>(tileColumns));
-        const auto tileFirst = static_cast<std::int32_t>(tileIndex * tileColumns);
-        const std::int32_t tileWidth = std::min(tileColumns, g.width - tileFirst);
-        for (std::int32_t first = tileFirst; first < tileFirst + tileWidth; first += lanes) {
-            for (int lane = 0; lane < std::min(lanes, g.width - first); ++lane)
+    std::vector<float> largest(static_cast<std::size_t>(threads), 0.0f);
+    TransformSequences(
+        plan, g.width, threads,
+        [&](CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes) {
+            for (int lane = 0; lane < lanes; ++lane)
                 for (std::int32_t v = g.keptV.first; v <= g.keptV.last; ++v)
                     block.Set(v, lane, between[g.keptV.Offset(v) * width + static_cast<std::size_t>(first + lane)]);
-            plan.Run(block);
-            float* column = tile.data() + (first - tileFirst);
-            for (std::int32_t y = g.pageY.first; y <= g.pageY.last; ++y, column += tileColumns)
-                plan.OutputReal(block, y, column);
-        }
-        // A maximum per tile column first, so that the loop runs in vector lanes.
-        float columnLargest[kTileColumns] = {};
-        const float* row = tile.data();
-        for (std::int32_t y = g.pageY.first; y <= g.pageY.last; ++y, row += tileColumns) {
-            for (std::int32_t i = 0; i < tileColumns; ++i)
-                columnLargest[i] = std::max(columnLargest[i], std::fabs(row[i]));
-            std::copy_n(row, tileWidth, plane.Row(y) + tileFirst);
-        }
-        float& own = largest[static_cast<std::size_t>(worker)];
-        for (std::int32_t i = 0; i < tileWidth; ++i) own = std::max(own, columnLargest[i]);
-    });
+        },
+        [&](const CPrunedFft::Block& block, std::int32_t first, std::int32_t lanes, int worker) {
+            float& own = largest[static_cast<std::size_t>(worker)];
+            own = std::max(own, plan.OutputRealRows(block, g.pageY.first, g.pageY.last, lanes,
+                                                    plane.Row(g.pageY.first) + first, g.width));
+        });
     return *std::max_element(largest.begin(), largest.end());
 }
 

@@ -46,5 +46,5 @@ struct FastFlattenOptions {
 //                    page's rows: the background, written into the plane; then
 //                    the page divided by it, normalised.
 // Memory beyond the plane: a few rows of spectrum, the kept rows between the
-// two inverse phases, and per thread a block and a tile of columns.
+// two inverse phases, and per thread a block.
 void FlattenBackgroundFast(const GrayBytes& page, CArray2D<float>& plane, const FastFlattenOptions& options = {});

@@ -28,16 +28,7 @@ public:
     explicit ToneByteMap(const ToneCurve& curve);
 
     // The byte of curve.Apply(v), exactly.
-    std::uint8_t ByteOf(float v) const {
-        if (!stepwise_) return CurveByte(curve_, v);
-        const float u = direction_ * v;
-        if (u != u) return 0;  // NaN
-        // Every step below the cell is below u; steps inside the cell are
-        // compared one by one (steps_[256] is NaN, so the loop stops at 255).
-        std::int32_t b = stepsBelow_[static_cast<std::size_t>(CellOf(u))];
-        while (u >= steps_[static_cast<std::size_t>(b + 1)]) ++b;
-        return static_cast<std::uint8_t>(b);
-    }
+    std::uint8_t ByteOf(float v) const;
 
     // Writes `count` gray pixels, three equal bytes ByteOf(values[i]) each.
     void WritePixels(const float* values, std::int64_t count, std::uint8_t* pixels) const;
@@ -49,15 +40,11 @@ public:
     static std::uint8_t CurveByte(const ToneCurve& curve, float v);
 
 private:
-    static constexpr std::int32_t kCells = 1 << 15;
-
-    // The cell of u: never lower for a larger u, as it is made of correctly
-    // rounded operations and a truncation.
-    std::int32_t CellOf(float u) const {
-        const float q = (u - cellsStart_) * cellScale_;
-        if (q >= static_cast<float>(kCells - 1)) return kCells - 1;
-        return q > 0.0f ? static_cast<std::int32_t>(q) : 0;
-    }
+    // The steps, by bisection on the curve, and the cells over their range.
+    void FindSteps();
+    void BuildCells();
+    // Writes the bytes of kBlock values (ToneBytes.cpp) of a stepwise map.
+    void BlockBytes(const float* values, std::uint8_t* bytes) const;
 
     ToneCurve curve_;
     bool stepwise_ = false;

@@ -195,3 +195,48 @@ TEST(PrunedFft, RejectsIndicesOutsideTheTransform) {
     EXPECT_THROW(CPrunedFft(8, 1.0f, 0, {0}, {-5}), std::string);
     EXPECT_THROW(CPrunedFft(6, 1.0f, 0, {0}, {0}), std::string);
 }
+
+// The real parts written row by row, as the flattening writes the background
+// into its plane: each wanted frequency's row holds the first `count` lanes'
+// values (Output's real parts, up to the sign of zero), nothing past them,
+// and the largest magnitude among them is returned.
+TEST(PrunedFft, OutputRealRowsWriteEachLanesRealPart) {
+    const struct {
+        const char* name;
+        std::int32_t n;
+        float scale;
+        int lanes, count;
+    } cases[] = {
+        {"16 lanes, all written, scaled", 64, 1.0f / 64, CPrunedFft::kLanes, CPrunedFft::kLanes},
+        {"16 lanes, 5 written", 64, 1.0f / 64, CPrunedFft::kLanes, 5},
+        {"16 lanes, 1 written, unscaled", 256, 1.0f, CPrunedFft::kLanes, 1},
+        {"one lane", 256, 1.0f / 256, 1, 1},
+        {"column shape", 4096, 1.0f / 4096, CPrunedFft::kLanes, CPrunedFft::kLanes},
+    };
+    std::mt19937 random(17);
+    std::uniform_real_distribution<float> value(-300.0f, 300.0f);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::int32_t first = -(c.n / 3), last = c.n / 4;
+        const CPrunedFft plan(c.n, c.scale, 1, Band(c.n, -3, 3), Band(c.n, first, last));
+        CPrunedFft::Block block(plan, c.lanes);
+        for (int lane = 0; lane < c.lanes; ++lane)
+            for (std::int32_t i = -3; i <= 3; ++i) block.Set(i, lane, {value(random), value(random)});
+        plan.Run(block);
+        const std::ptrdiff_t stride = c.count + 3;
+        const float untouched = 12345.0f;
+        std::vector<float> rows(static_cast<std::size_t>((last - first + 1) * stride), untouched);
+        const float largest = plan.OutputRealRows(block, first, last, c.count, rows.data(), stride);
+        float expectedLargest = 0.0f;
+        for (std::int32_t k = first; k <= last; ++k) {
+            const float* row = &rows[static_cast<std::size_t>((k - first) * stride)];
+            for (int lane = 0; lane < c.count; ++lane) {
+                const float expected = plan.Output(block, k, lane).real();
+                ASSERT_TRUE(SameUpToZeroSign(row[lane], expected)) << "frequency " << k << " lane " << lane;
+                expectedLargest = std::max(expectedLargest, std::fabs(expected));
+            }
+            for (std::ptrdiff_t i = c.count; i < stride; ++i) ASSERT_EQ(row[i], untouched) << "frequency " << k;
+        }
+        EXPECT_EQ(largest, expectedLargest);
+    }
+}

@@ -222,3 +222,47 @@ TEST(ToneBytes, EveryPaperLevelOverAPagesRange) {
         EXPECT_EQ(mismatches, 0) << "paper level " << level;
     }
 }
+
+// The row writers place whole blocks of values in vector lanes and the rest
+// one by one: against the curve itself, for runs that end inside, at and past
+// a block, on curves whose cells hold one step, several steps (too steep for
+// the cells to part them), and on the curve of paper level 0, which has no steps.
+TEST(ToneBytes, RowWritersGiveEachValuesByte) {
+    const struct {
+        const char* name;
+        ToneCurve curve;
+    } curves[] = {
+        {"paper level 200", ToneCurve::ForPaperLevel(200)},
+        {"paper level -7", ToneCurve::ForPaperLevel(-7)},
+        {"paper level 1, the steepest page curve", ToneCurve::ForPaperLevel(1)},
+        {"steepness 1e6, several steps a cell", ToneCurve{0, 0.6f, 1e6f}},
+        {"paper level 0, no steps", ToneCurve::ForPaperLevel(0)},
+    };
+    std::mt19937 random(99);
+    std::uniform_real_distribution<float> pageLike(-20.0f, 400.0f);
+    for (const auto& c : curves) {
+        const ToneByteMap map(c.curve);
+        for (std::int64_t count : {0, 1, 63, 64, 65, 130, 2480}) {
+            SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(count) + " values");
+            // Page values, the curve's middle, and NaN, infinities and huge values among them.
+            std::vector<float> values;
+            for (std::int64_t i = 0; i < count; ++i) {
+                const float special[] = {kNaN, kInf, -kInf, 1e30f, -1e30f, c.curve.midpoint, 0.6f, -0.0f};
+                values.push_back(i % 7 == 3 ? special[(i / 7) % 8] : pageLike(random));
+            }
+            std::vector<std::uint8_t> pixels(3 * values.size() + 1, 0xAB), bytes(values.size() + 1, 0xCD);
+            map.WritePixels(values.data(), count, pixels.data());
+            map.WriteBytes(values.data(), count, bytes.data());
+            int mismatches = 0;
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                const std::uint8_t expected = ToneByteMap::CurveByte(c.curve, values[i]);
+                if (pixels[3 * i] != expected || pixels[3 * i + 1] != expected || pixels[3 * i + 2] != expected ||
+                    bytes[i] != expected)
+                    ++mismatches;
+            }
+            EXPECT_EQ(mismatches, 0);
+            EXPECT_EQ(pixels.back(), 0xAB) << "written past the row";
+            EXPECT_EQ(bytes.back(), 0xCD) << "written past the row";
+        }
+    }
+}
