@@ -196,7 +196,9 @@ private:
     }
 
     // The page's turn in its multi-page output: added (or its failure told),
-    // and after the last page the output committed.
+    // and after the last page the output committed, unless that page stopped
+    // the run (a Ctrl-C while it was whitened): then the output is unfinished,
+    // and is lost with the run's other unfinished outputs.
     void WriteInOrder(InputJob& job, int index, bool ok, const GrayImage& image, Failure failure,
                       PageEvent& event) {
         OrderedOutput& out = *job.Ordered();
@@ -210,7 +212,7 @@ private:
         }
         if (ok) ok = AddInOrder(job, index, image, event, failure);
         if (!ok) Fail(event, failure);
-        if (index == job.Pages() - 1) CommitInOrder(job);
+        if (index == job.Pages() - 1 && (ok || !failure.stopsRun)) CommitInOrder(job);
         out.PassTurn();
     }
 
