@@ -396,9 +396,6 @@ SHOWN = {
         ["scans/b.tif (page 1 of 3) -> white/b-0001.png",
          "scans/b.tif (page 2 of 3): refused: 1-bit page: nothing to whiten",
          "scans/b.tif (page 3 of 3) -> white/b-0003.png"], [(1, True)]),
-    "names the lines quote": (
-        jpeg(RGB), "out/p.png", ("my scans/p.jpg", "white/p.png"), {},
-        ["'my scans/p.jpg' -> white/p.png"], []),
     "a missing input, named in its reason as shown": (
         None, "out/p.png", ("my scans/p.jpg", "white/p.png"), {},
         ["'my scans/p.jpg': failed: can't open 'my scans/p.jpg': "], [(0, False)]),
