@@ -9,16 +9,17 @@
 # (the largest process, /usr/bin/time). With --jobs, also -j/--threads mixes.
 # --vs DIR adds, in the same rounds, the JPEG -> PNG run of another build (an
 # older commit's, say) as its own row; --quick leaves out the TIFF book and
-# the ImageMagick chain, so that more rounds fit.
+# the ImageMagick chain, so that more rounds fit. PAGE is the page the book is
+# made of: an A4 300-dpi 24-bit BMP (or name it in WHITEN_BENCH_PAGE).
 #
-#   bash bench/pages_bench.sh [--pages N] [--rounds R] [--jobs] [--build DIR] [--vs DIR] [--quick]
+#   bash bench/pages_bench.sh PAGE.bmp [--pages N] [--rounds R] [--jobs] [--build DIR] [--vs DIR] [--quick]
 #
 # Needs ImageMagick, /usr/bin/python3 with python3-opencv, GNU time; builds
 # whiten and whiten-pages optimised (build/release) unless --build names a build.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-root=$PWD
-pages=12 rounds=3 sweep=0 build=$root/build/release vs= quick=0
+root=$(cd "$(dirname "$0")/.." && pwd)
+pages=12 rounds=3 sweep=0 build=$root/build/release vs= quick=0 source_page=${WHITEN_BENCH_PAGE:-}
+usage="usage: $0 PAGE.bmp [--pages N] [--rounds R] [--jobs] [--build DIR] [--vs DIR] [--quick]"
 while [ $# -gt 0 ]; do
     case $1 in
         --pages) pages=$2; shift 2 ;;
@@ -27,10 +28,16 @@ while [ $# -gt 0 ]; do
         --build) build=$(realpath "$2"); shift 2 ;;
         --vs) vs=$(realpath "$2"); shift 2 ;;
         --quick) quick=1; shift ;;
-        *) echo "usage: $0 [--pages N] [--rounds R] [--jobs] [--build DIR] [--vs DIR] [--quick]" >&2; exit 2 ;;
+        -*) echo "$usage" >&2; exit 2 ;;
+        *) [ -z "${page_given:-}" ] || { echo "$usage" >&2; exit 2; }
+           source_page=$1 page_given=1; shift ;;
     esac
 done
+[ -n "$source_page" ] || { echo "$usage (or WHITEN_BENCH_PAGE=PAGE.bmp): no page named" >&2; exit 2; }
+[ -f "$source_page" ] || { echo "no page $source_page: name an A4 300-dpi 24-bit BMP" >&2; exit 1; }
 [ "$pages" -ge 1 ] && [ "$rounds" -ge 1 ] || { echo "--pages and --rounds take numbers from 1" >&2; exit 2; }
+source_page=$(realpath "$source_page")  # names taken from the caller's folder
+cd "$root"
 if [ ! -x "$build/pages/whiten-pages" ] || [ ! -x "$build/whiten" ]; then
     cmake --preset release >/dev/null && cmake --build --preset release --target whiten whiten-pages
     build=$root/build/release
@@ -38,12 +45,10 @@ fi
 pagesbin=$build/pages/whiten-pages
 if [ -n "$vs" ] && [ ! -x "$vs/pages/whiten-pages" ]; then echo "no $vs/pages/whiten-pages" >&2; exit 1; fi
 whitenbin=$build/whiten
-source_page=${WHITEN_BENCH_PAGE:-/work/shared/pages/a4-300dpi.bmp}
-[ -f "$source_page" ] || { echo "no page $source_page (set WHITEN_BENCH_PAGE to an A4 300-dpi 24-bit BMP)" >&2; exit 1; }
 
-# The book, made once and kept beside the other temporary files (never in the repository):
-# every page different, a slight turn, a shift and its own noise, still 2480 x 3508.
-book=${TMPDIR:-/tmp}/whiten-pages-bench-$pages
+# The book, made once for each page and kept beside the other temporary files (never in the
+# repository): every page different, a slight turn, a shift and its own noise, still 2480 x 3508.
+book=${TMPDIR:-/tmp}/whiten-pages-bench-$pages-$(cksum < "$source_page" | cut -d ' ' -f 1)
 if [ ! -f "$book/book.tif" ]; then
     rm -rf "$book"; mkdir -p "$book/jpeg"
     for i in $(seq 1 "$pages"); do

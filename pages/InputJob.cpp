@@ -4,10 +4,10 @@
 
 #include <utility>
 
-InputJob::InputJob(std::string input, int pages, OutputPlan plan, std::string refusal,
+InputJob::InputJob(std::string input, int pages, OutputPlan plan, ShownNames shown, std::string refusal,
                    std::unique_ptr<PageReader> reader, std::exception_ptr openError)
-    : input_(std::move(input)), pages_(pages), plan_(std::move(plan)), refusal_(std::move(refusal)),
-      reader_(std::move(reader)), openError_(std::move(openError)) {
+    : input_(std::move(input)), pages_(pages), plan_(std::move(plan)), shown_(std::move(shown)),
+      refusal_(std::move(refusal)), reader_(std::move(reader)), openError_(std::move(openError)) {
     if (plan_.oneFile && pages_ > 1) ordered_ = std::make_unique<OrderedOutput>();
 }
 

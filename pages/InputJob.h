@@ -8,21 +8,31 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "formats/PageReader.h"
 #include "pages/OrderedOutput.h"
 #include "pages/OutputNames.h"
 
+// The names lines give an input and its outputs: the paths themselves in
+// whiten-pages; for WhitenFile, the caller's names for the paths it opens.
+struct ShownNames {
+    std::string input;
+    std::string folder;                // the plan's folder
+    std::vector<std::string> outputs;  // one a path of the plan
+};
+
 class InputJob {
 public:
     // `reader` null: `openError` is what opening the file threw, rethrown for
     // its page. `refusal` non-empty: every page is refused with it, unread.
-    InputJob(std::string input, int pages, OutputPlan plan, std::string refusal, std::unique_ptr<PageReader> reader,
-             std::exception_ptr openError);
+    InputJob(std::string input, int pages, OutputPlan plan, ShownNames shown, std::string refusal,
+             std::unique_ptr<PageReader> reader, std::exception_ptr openError);
 
     const std::string& Input() const { return input_; }
     int Pages() const { return pages_; }
     const OutputPlan& Plan() const { return plan_; }
+    const ShownNames& Shown() const { return shown_; }
     const std::string& Refusal() const { return refusal_; }
 
     // Decodes page `index`; the reader goes once every page has been read or
@@ -36,6 +46,7 @@ private:
     std::string input_;
     int pages_;
     OutputPlan plan_;
+    ShownNames shown_;
     std::string refusal_;
 
     std::mutex readLock_;

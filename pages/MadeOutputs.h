@@ -15,13 +15,15 @@
 
 class MadeOutputs {
 public:
-    // Commits `writer`, the output `path` of `input`, and records the file it
-    // made; commits take turns. Throws PageRefused ("its output PATH is already
-    // the output of INPUT") when `path` now names an output of this run,
-    // which is then left as it is; the writer's errors as PageWriter::Commit.
-    void Commit(PageWriter& writer, const std::string& path, const std::string& input);
+    // Commits `writer`, the output `path` (`shownPath` in lines) of the input
+    // shown as `shownInput`, and records the file it made; commits take turns.
+    // Throws PageRefused ("its output PATH is already the output of INPUT")
+    // when `path` now names an output of this run, which is then left as it
+    // is; the writer's errors as PageWriter::Commit.
+    void Commit(PageWriter& writer, const std::string& path, const std::string& shownPath,
+                const std::string& shownInput);
 
 private:
     std::mutex lock_;
-    std::map<std::pair<dev_t, ino_t>, std::string> inputOf_;
+    std::map<std::pair<dev_t, ino_t>, std::string> inputOf_;  // the shown input
 };

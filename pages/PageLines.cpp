@@ -17,7 +17,17 @@ std::string ProblemLine(const PageEvent& event) {
     return PageName(event) + ": " + what + ": " + event.reason;
 }
 
+std::string LostReason(const std::string& output, int pages, const std::string& reason) {
+    return QuotedName(output) + " not finished, " + std::to_string(pages) + " page" + (pages == 1 ? "" : "s") +
+           " lost: " + reason;
+}
+
 std::string LostLine(const std::string& input, const std::string& output, int pages, const std::string& reason) {
-    return QuotedName(input) + ": failed: " + QuotedName(output) + " not finished, " + std::to_string(pages) +
-           " page" + (pages == 1 ? "" : "s") + " lost: " + reason;
+    return QuotedName(input) + ": failed: " + LostReason(output, pages, reason);
+}
+
+std::string SkippedLine(const std::string& input, const std::vector<std::string>& outputs) {
+    std::string line = QuotedName(input) + ": skipped: ";
+    for (std::size_t i = 0; i < outputs.size(); ++i) line += (i > 0 ? ", " : "") + QuotedName(outputs[i]);
+    return line + " already there";
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "pages/RunEvents.h"
 
@@ -15,3 +16,8 @@ std::string WhitenedLine(const PageEvent& event);
 std::string ProblemLine(const PageEvent& event);
 // "INPUT: failed: OUTPUT not finished, N pages lost: REASON".
 std::string LostLine(const std::string& input, const std::string& output, int pages, const std::string& reason);
+// What LostLine tells after "failed: ".
+std::string LostReason(const std::string& output, int pages, const std::string& reason);
+// "INPUT: skipped: OUTPUT, OUTPUT already there", for an input passed over
+// because its outputs exist (RunSettings::keepExisting).
+std::string SkippedLine(const std::string& input, const std::vector<std::string>& outputs);

@@ -47,9 +47,10 @@ struct Failure {
     bool stopsRun = false;
 };
 
-// The system's message names the file raw ("can't open PATH: ..."): quoted here.
-std::string QuoteIn(std::string message, const std::string& path) {
-    const std::string quoted = QuotedName(path);
+// The system's message names the file by its path, raw ("can't open PATH: ..."):
+// shown here by its name (`shown`), quoted.
+std::string QuoteIn(std::string message, const std::string& path, const std::string& shown) {
+    const std::string quoted = QuotedName(shown);
     const auto at = quoted == path ? std::string::npos : message.find(path);
     if (at != std::string::npos) message.replace(at, path.size(), quoted);
     return message;
@@ -57,8 +58,8 @@ std::string QuoteIn(std::string message, const std::string& path) {
 
 // The current exception as a page's outcome. `writing`: it came from making
 // or writing an output, where the system's errors may stop the run; `path`:
-// the file it concerns.
-Failure Classify(std::exception_ptr error, bool writing, const std::string& path) {
+// the file it concerns, `shown` its name in lines.
+Failure Classify(std::exception_ptr error, bool writing, const std::string& path, const std::string& shown) {
     try {
         std::rethrow_exception(error);
     } catch (const PageRefused& refused) {
@@ -72,7 +73,7 @@ Failure Classify(std::exception_ptr error, bool writing, const std::string& path
     } catch (const std::system_error& system) {
         // A pipe or device named as a page is the input's own fault.
         const PageResult result = system.code() == platform::NotARegularFile() ? PageResult::Refused : PageResult::Failed;
-        return {result, QuoteIn(system.what(), path), writing && EndsTheRun(system.code())};
+        return {result, QuoteIn(system.what(), path, shown), writing && EndsTheRun(system.code())};
     } catch (const std::bad_alloc&) {
         return {PageResult::Failed, "out of memory", false};
     } catch (const std::exception& other) {
@@ -131,7 +132,7 @@ private:
 
     void DoPage(InputJob& job, int index) {
         PageEvent event;
-        event.input = job.Input();
+        event.input = job.Shown().input;
         event.page = index;
         event.pages = job.Pages();
         std::vector<std::uint8_t> gray;
@@ -145,7 +146,7 @@ private:
                 Whiten(job, index, gray, image);
                 ok = true;
             } catch (...) {
-                failure = Classify(std::current_exception(), false, job.Input());
+                failure = Classify(std::current_exception(), false, job.Input(), job.Shown().input);
             }
         }
         if (job.Ordered() != nullptr) {
@@ -153,15 +154,16 @@ private:
             return;
         }
         if (ok) {
-            const std::string& path = job.Plan().paths[static_cast<std::size_t>(index)];
+            const auto output = static_cast<std::size_t>(index);
             try {
-                WriteOne(job, path, image);
+                WriteOne(job, output, image);
                 gray = {};
-                event.output = path;
+                event.output = job.Shown().outputs[output];
                 Tell(event);
                 return;
             } catch (...) {
-                failure = Classify(std::current_exception(), true, path);
+                failure =
+                    Classify(std::current_exception(), true, job.Plan().paths[output], job.Shown().outputs[output]);
             }
         }
         Fail(event, failure);
@@ -178,19 +180,25 @@ private:
         image = {gray.data(), page.width, page.height, page.width, page.dpiX, page.dpiY};
     }
 
-    std::unique_ptr<PageWriter> StartWriter(const InputJob& job, const std::string& path) {
-        MakeFolder(job.Plan().folder);
-        return CreatePageWriter(path, job.Plan().format, settings_.writer);
+    std::unique_ptr<PageWriter> StartWriter(const InputJob& job, std::size_t output) {
+        MakeFolder(job.Plan().folder, job.Shown().folder);
+        return CreatePageWriter(job.Plan().paths[output], job.Plan().format, settings_.writer);
     }
 
-    void WriteOne(const InputJob& job, const std::string& path, const GrayImage& image) {
-        const auto writer = StartWriter(job, path);
+    void WriteOne(const InputJob& job, std::size_t output, const GrayImage& image) {
+        const auto writer = StartWriter(job, output);
         writer->Add(image);
-        made_.Commit(*writer, path, job.Input());
+        Commit(job, output, *writer);
+    }
+
+    void Commit(const InputJob& job, std::size_t output, PageWriter& writer) {
+        made_.Commit(writer, job.Plan().paths[output], job.Shown().outputs[output], job.Shown().input);
     }
 
     // The page's turn in its multi-page output: added (or its failure told),
-    // and after the last page the output committed.
+    // and after the last page the output committed, unless that page stopped
+    // the run (a Ctrl-C while it was whitened): then the output is unfinished,
+    // and is lost with the run's other unfinished outputs.
     void WriteInOrder(InputJob& job, int index, bool ok, const GrayImage& image, Failure failure,
                       PageEvent& event) {
         OrderedOutput& out = *job.Ordered();
@@ -204,35 +212,33 @@ private:
         }
         if (ok) ok = AddInOrder(job, index, image, event, failure);
         if (!ok) Fail(event, failure);
-        if (index == job.Pages() - 1) CommitInOrder(job);
+        if (index == job.Pages() - 1 && (ok || !failure.stopsRun)) CommitInOrder(job);
         out.PassTurn();
     }
 
     bool AddInOrder(InputJob& job, int index, const GrayImage& image, PageEvent& event, Failure& failure) {
-        const std::string& path = job.Plan().paths[0];
         try {
-            job.Ordered()->Add(index, image, [&] { return StartWriter(job, path); });
-            event.output = path;
+            job.Ordered()->Add(index, image, [&] { return StartWriter(job, 0); });
+            event.output = job.Shown().outputs[0];
             Count([&] { report_.PageAdded(event); });
             return true;
         } catch (...) {
-            failure = Classify(std::current_exception(), true, path);
+            failure = Classify(std::current_exception(), true, job.Plan().paths[0], job.Shown().outputs[0]);
             Lose(job, failure.reason);
             return false;
         }
     }
 
     void CommitInOrder(InputJob& job) {
-        const std::string& path = job.Plan().paths[0];
+        const ShownNames& shown = job.Shown();
         try {
-            const std::vector<int> pages =
-                job.Ordered()->Commit([&](PageWriter& writer) { made_.Commit(writer, path, job.Input()); });
+            const std::vector<int> pages = job.Ordered()->Commit([&](PageWriter& writer) { Commit(job, 0, writer); });
             for (const int page : pages) {
-                PageEvent event{job.Input(), page, job.Pages(), PageResult::Whitened, path, {}, true};
+                PageEvent event{shown.input, page, job.Pages(), PageResult::Whitened, shown.outputs[0], {}, true};
                 Tell(event);
             }
         } catch (...) {
-            const Failure lost = Classify(std::current_exception(), true, path);
+            const Failure lost = Classify(std::current_exception(), true, job.Plan().paths[0], shown.outputs[0]);
             Lose(job, lost.reason);
             if (lost.stopsRun) Stop(lost.reason);
         }
@@ -244,15 +250,15 @@ private:
         if (lost == 0) return;
         Count([&] {
             totals_.failed += lost;
-            report_.OutputLost(job.Input(), job.Plan().paths[0], lost, reason);
+            report_.OutputLost(job.Shown().input, job.Shown().outputs[0], lost, reason);
         });
     }
 
-    void MakeFolder(const std::string& folder) {
+    void MakeFolder(const std::string& folder, const std::string& shown) {
         const std::lock_guard<std::mutex> guard(folderLock_);
         if (madeFolders_.count(folder) != 0) return;
         const std::error_code error = platform::MakeFolders(folder);
-        if (error) throw RunStops(platform::WithReason("cannot make the output folder " + QuotedName(folder), error));
+        if (error) throw RunStops(platform::WithReason("cannot make the output folder " + QuotedName(shown), error));
         madeFolders_.insert(folder);
     }
 

@@ -14,6 +14,10 @@ struct RunSettings {
     std::string outputFolder;   // empty: Result beside each input
     std::string outputPath;     // non-empty: the output of the only input (PlanOutputsAt), in place
                                 // of outputFolder; its folder is made as outputFolder is
+    // With outputPath: the names lines give the input and outputPath (and the
+    // names made from it) in place of the paths opened; empty: the paths.
+    std::string shownInput;
+    std::string shownOutputPath;
     bool keepExisting = false;  // an input whose every output exists is passed over (RunTotals::skipped):
                                 // not opened when its output is one file whatever its pages (TIFF)
     bool formatGiven = false;

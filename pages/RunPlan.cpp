@@ -43,7 +43,10 @@ private:
     void PlanInput(const Input& input) {
         // A TIFF output is one file whatever the input's pages: looked for before the input is opened.
         const bool oneTiff = settings_.formatGiven && settings_.format == OutputFormat::Tiff;
-        if (oneTiff && Skips(input.path, PlanFor(input.path, 1))) return;
+        if (oneTiff) {
+            const OutputPlan one = PlanFor(input.path, 1);
+            if (Skips(one, Shown(input.path, one, 1))) return;
+        }
         std::unique_ptr<PageReader> reader;
         std::exception_ptr openError;
         try {
@@ -57,10 +60,11 @@ private:
         }
         const int pages = reader ? std::max(1, reader->PageCount()) : 1;
         OutputPlan outputs = PlanFor(input.path, pages);
-        if (!oneTiff && Skips(input.path, outputs)) return;
-        std::string refusal = Refusal(input.path, outputs);
-        plan_.jobs.push_back(std::make_unique<InputJob>(input.path, pages, std::move(outputs), std::move(refusal),
-                                                        std::move(reader), std::move(openError)));
+        ShownNames shown = Shown(input.path, outputs, pages);
+        if (!oneTiff && Skips(outputs, shown)) return;
+        std::string refusal = Refusal(outputs, shown);
+        plan_.jobs.push_back(std::make_unique<InputJob>(input.path, pages, std::move(outputs), std::move(shown),
+                                                        std::move(refusal), std::move(reader), std::move(openError)));
     }
 
     OutputPlan PlanFor(const std::string& input, int pages) const {
@@ -68,26 +72,40 @@ private:
         return PlanOutputs(input, pages, settings_.formatGiven, settings_.format, settings_.outputFolder);
     }
 
+    // The paths themselves, but where the settings name the input and the output otherwise.
+    ShownNames Shown(const std::string& input, const OutputPlan& outputs, int pages) const {
+        ShownNames shown{settings_.shownInput.empty() ? input : settings_.shownInput, outputs.folder, outputs.paths};
+        if (!settings_.shownOutputPath.empty()) {
+            OutputPlan named = PlanOutputsAt(settings_.shownOutputPath, pages, settings_.format);
+            shown.folder = std::move(named.folder);
+            shown.outputs = std::move(named.paths);
+        }
+        return shown;
+    }
+
     // True (and told) when the input is passed over: asked to, and every output it would make is there.
-    bool Skips(const std::string& input, const OutputPlan& outputs) {
+    bool Skips(const OutputPlan& outputs, const ShownNames& shown) {
         if (!settings_.keepExisting) return false;
         for (const auto& path : outputs.paths)
             if (!IsRegularFile(path)) return false;
         ++plan_.skipped;
-        report_.InputSkipped(input, outputs.paths);
+        report_.InputSkipped(shown.input, shown.outputs);
         return true;
     }
 
     // Why the input's pages are refused unread: an output would replace an
     // input, or is another input's output too. Empty when neither.
-    std::string Refusal(const std::string& input, const OutputPlan& outputs) {
+    std::string Refusal(const OutputPlan& outputs, const ShownNames& shown) {
         const std::string folder = platform::PathJoin(ResolvedPath(outputs.folder), "");
-        for (const auto& path : outputs.paths) {
+        for (std::size_t i = 0; i < outputs.paths.size(); ++i) {
+            const std::string& path = outputs.paths[i];
             const std::string resolved = folder + platform::PathFileName(path);
-            if (identities_.IsInput(path, resolved)) return "its output " + QuotedName(path) + " would replace an input";
-            const auto [owner, isNew] = outputOwner_.emplace(resolved, input);
+            const std::string& name = shown.outputs[i];
+            if (identities_.IsInput(path, resolved))
+                return "its output " + QuotedName(name) + " would replace an input";
+            const auto [owner, isNew] = outputOwner_.emplace(resolved, shown.input);
             if (!isNew)
-                return "its output " + QuotedName(path) + " is already the output of " + QuotedName(owner->second);
+                return "its output " + QuotedName(name) + " is already the output of " + QuotedName(owner->second);
         }
         return {};
     }
@@ -95,7 +113,7 @@ private:
     const RunSettings& settings_;
     RunReport& report_;
     InputIdentities identities_;
-    std::map<std::string, std::string> outputOwner_;  // resolved output path -> input
+    std::map<std::string, std::string> outputOwner_;  // resolved output path -> input, as shown
     RunPlan plan_;
 };
 

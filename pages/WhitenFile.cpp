@@ -6,41 +6,8 @@
 #include <cctype>
 #include <stdexcept>
 
-#include "pages/PageLines.h"
 #include "pages/PageRun.h"
 #include "platform/Path.h"
-
-namespace {
-
-class Gathered : public RunReport {
-public:
-    explicit Gathered(WhitenFileOutcome& outcome) : outcome_(outcome) {}
-
-    void Started(int pages) override { outcome_.pages = pages; }
-
-    void Page(const PageEvent& event) override {
-        if (event.result != PageResult::Whitened) {
-            outcome_.problems.push_back(ProblemLine(event));
-        } else if (outcome_.outputs.empty() || outcome_.outputs.back() != event.output) {
-            outcome_.outputs.push_back(event.output);  // a multi-page TIFF once, for its first page, once complete
-        }
-    }
-
-    void OutputLost(const std::string& input, const std::string& output, int pages,
-                    const std::string& reason) override {
-        outcome_.problems.push_back(LostLine(input, output, pages, reason));
-    }
-
-    void InputSkipped(const std::string&, const std::vector<std::string>& outputs) override {
-        outcome_.skipped = true;
-        outcome_.outputs = outputs;
-    }
-
-private:
-    WhitenFileOutcome& outcome_;
-};
-
-}  // namespace
 
 OutputFormat FormatOfExtension(const std::string& path) {
     std::string extension = platform::PathExtension(path);
@@ -64,6 +31,8 @@ WhitenFileOutcome WhitenFile(const WhitenFileRequest& request) {
     RunSettings settings;
     settings.inputs = {request.input};
     settings.outputPath = request.output;
+    settings.shownInput = request.shownInput;
+    settings.shownOutputPath = request.shownOutput;
     settings.formatGiven = true;
     settings.format = request.format ? *request.format : FormatOfExtension(request.output);
     settings.writer = request.writer;
@@ -71,11 +40,9 @@ WhitenFileOutcome WhitenFile(const WhitenFileRequest& request) {
     settings.threadsPerPage = request.threads;
     settings.keepExisting = request.keepExisting;
     WhitenFileOutcome outcome;
-    Gathered gathered(outcome);
-    const RunTotals totals = RunPages(settings, gathered);
+    OutcomeReport report(outcome);
+    const RunTotals totals = RunPages(settings, report);
     outcome.whitened = totals.whitened;
-    outcome.refused = totals.refused > 0;
-    outcome.failed = totals.failed > 0;
     outcome.stopReason = totals.stopReason;
     return outcome;
 }

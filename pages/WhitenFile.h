@@ -5,9 +5,9 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "formats/PageWriter.h"
+#include "pages/FileOutcome.h"
 
 struct WhitenFileRequest {
     std::string input;
@@ -26,23 +26,11 @@ struct WhitenFileRequest {
     // is written, no page decoded, and the outcome says skipped. The input is
     // opened only to count its pages, and not at all for a TIFF output.
     bool keepExisting = false;
-};
-
-struct WhitenFileOutcome {
-    int pages = 0;                      // the input's pages; 0 when skipped
-    int whitened = 0;                   // pages now in complete outputs
-    std::vector<std::string> outputs;   // the complete outputs written, in page order;
-                                        // for a skipped file those that were there
-    // One line per refused or failed page and per output lost unfinished,
-    // worded as whiten-pages prints them ("p.jpg: refused: REASON").
-    std::vector<std::string> problems;
-    bool skipped = false;
-    bool refused = false;  // some page was refused: the file's own fault (broken, too large, no page)
-    bool failed = false;   // some page failed: the system's fault (unreadable, unwritable, no memory)
-    // A failure that no later file escapes either, with the system's reason:
-    // the output folder cannot be made, the disk or quota is full, the folder
-    // is read-only or not writable. Empty otherwise.
-    std::string stopReason;
+    // The names the outcome and its lines give the input and the output (and
+    // the names made from it), when the paths opened are not the caller's own
+    // (made absolute for another process); empty: the paths themselves.
+    std::string shownInput;
+    std::string shownOutput;
 };
 
 // The same run as whiten-pages with this one input and its output: the same

@@ -1,5 +1,6 @@
 // whiten._whiten: the library's page whitening on numpy arrays, the project's
-// page readers, and one file's whole job as whiten-pages does it. The argument checks live in PageArgument.cpp.
+// page readers, one file's whole job as whiten-pages does it, and the plan of
+// a run of many files. The argument checks live in PageArgument.cpp.
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -8,6 +9,7 @@
 
 #include "library/whiten.h"
 #include "python/FileJob.h"
+#include "python/FilePlan.h"
 #include "python/Interruptible.h"
 #include "python/PageArgument.h"
 #include "python/PageErrors.h"
@@ -75,6 +77,7 @@ and small working sets.)");
     wrap::AddPageErrors(module);
     wrap::AddPageFile(module);
     wrap::AddWhitenFile(module);
+    wrap::AddFilePlan(module);
     module.attr("MAX_SIDE") = whiten::kMaxSide;
     module.attr("MAX_PIXELS") = whiten::kMaxPixels;
     module.attr("__version__") = whiten::Version();

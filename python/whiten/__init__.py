@@ -8,7 +8,7 @@ as whiten-pages does it. See help(whiten.whiten) for the contract and the
 limits.
 """
 
-from ._pages import FileOutcome, Page, PageFailed, PageIterator, read_pages, whiten_file
+from ._pages import FileOutcome, Page, PageFailed, PageIterator, PageProblem, read_pages, whiten_file
 from ._whiten import MAX_PIXELS, MAX_SIDE, NotAPageFile, PageRefused, __version__, default_threads, whiten
 
 __all__ = [
@@ -19,6 +19,7 @@ __all__ = [
     "Page",
     "PageIterator",
     "FileOutcome",
+    "PageProblem",
     "PageRefused",
     "NotAPageFile",
     "PageFailed",

@@ -23,6 +23,12 @@ class PageFailed(OSError):
     filename: str
     outcome: FileOutcome
 
+class PageProblem(NamedTuple):
+    page: int | None
+    refused: bool
+    reason: str
+    line: str
+
 class FileOutcome(NamedTuple):
     input: str
     pages: int
@@ -33,6 +39,8 @@ class FileOutcome(NamedTuple):
     refused: bool
     failed: bool
     stop_reason: str | None
+    lines: list[str] = ...
+    page_problems: list[PageProblem] = ...
     def check(self) -> FileOutcome: ...
 
 class Page(NamedTuple):
@@ -56,5 +64,6 @@ def whiten_file(
     threads: int | None = None,
     keep_existing: bool = False,
     check: bool = True,
+    show_as: tuple[_Path, _Path] | None = None,
 ) -> FileOutcome: ...
 def default_threads() -> int: ...

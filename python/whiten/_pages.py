@@ -83,6 +83,19 @@ class PageFailed(OSError):
         return self.args[0]  # the problem line alone: OSError's own form wants an errno
 
 
+class PageProblem(NamedTuple):
+    """A page not whitened, or an output of several pages lost unfinished."""
+
+    page: Optional[int]
+    """the 0-based page; None for a line about the file as a whole (an output lost, its pages counted)"""
+    refused: bool
+    """the file's own fault; False: failed, the system's"""
+    reason: str
+    """what the line tells after "refused: " or "failed: ", names quoted"""
+    line: str
+    """the line as whiten-pages prints it, as "book.tif (page 3 of 9): refused: REASON" """
+
+
 class FileOutcome(NamedTuple):
     """What whiten_file did with one input file."""
 
@@ -103,6 +116,11 @@ class FileOutcome(NamedTuple):
     """some page failed: the system's fault (unreadable, unwritable, no memory)"""
     stop_reason: Optional[str]
     """a failure no later file escapes either (disk or quota full, read-only or unwritable folder)"""
+    lines: List[str] = []
+    """every line whiten-pages prints for the file, in the order told: "IN -> OUT" for each page
+    whitened, the problems' lines; for a skipped file, "IN: skipped: OUT already there" """
+    page_problems: List[PageProblem] = []
+    """the problems one by one, in the order of problems: which page, refused or failed, why"""
 
     def check(self) -> "FileOutcome":
         """Raises PageFailed (the system's fault) or PageRefused (the file's) when some page was not
@@ -118,11 +136,18 @@ class FileOutcome(NamedTuple):
         raise error
 
 
+def outcome_of(fields: dict) -> FileOutcome:
+    """The FileOutcome of the compiled module's fields for it."""
+    return FileOutcome(**dict(fields, page_problems=[PageProblem(*p) for p in fields["page_problems"]]))
+
+
 _FORMATS = {"png": "png", "tif": "tiff", "tiff": "tiff", "jpg": "jpeg", "jpeg": "jpeg", "bmp": "bmp"}
 
 
-def whiten_file(src, dst, format=None, quality=90, threads=None, keep_existing=False, check=True) -> FileOutcome:
-    """whiten_file(src, dst, format=None, quality=90, threads=None, keep_existing=False, check=True) -> FileOutcome
+def whiten_file(src, dst, format=None, quality=90, threads=None, keep_existing=False, check=True,
+                show_as=None) -> FileOutcome:
+    """whiten_file(src, dst, format=None, quality=90, threads=None, keep_existing=False, check=True,
+    show_as=None) -> FileOutcome
 
     Whitens every page of the file src into dst, in C++ through the run of
     whiten-pages, with the GIL released for the whole job: the same pages,
@@ -136,6 +161,10 @@ def whiten_file(src, dst, format=None, quality=90, threads=None, keep_existing=F
     or a count, as for whiten(). keep_existing: when every output the file
     would make is there already, nothing is read or written and the outcome
     says skipped (for reruns that finish what an earlier run left).
+    show_as: None, or (src_name, dst_name), the names the outcome and its
+    lines give src and dst (and the names made from dst) when the paths
+    opened are not the caller's own: whiten.dask's workers open absolute
+    paths and tell the names the user gave.
 
     An output is complete or absent: it is written beside its final name and
     renamed once done, and never replaces the input (that page is refused).
@@ -158,6 +187,9 @@ def whiten_file(src, dst, format=None, quality=90, threads=None, keep_existing=F
         format = _FORMATS[format.lower()]
     if isinstance(quality, bool) or not isinstance(quality, int):
         raise TypeError(f"whiten_file: quality is an int, not {type(quality).__name__}")
-    outcome = FileOutcome(**_whiten.whiten_file(os.fsencode(src), os.fsencode(dst), format, quality, threads,
-                                                bool(keep_existing)))
+    shown = (b"", b"") if show_as is None else tuple(os.fsencode(name) for name in show_as)
+    if len(shown) != 2:
+        raise ValueError(f"whiten_file: show_as is None or (src_name, dst_name), not {show_as!r}")
+    outcome = outcome_of(_whiten.whiten_file(os.fsencode(src), os.fsencode(dst), format, quality, threads,
+                                             bool(keep_existing), *shown))
     return outcome.check() if check else outcome

@@ -22,14 +22,15 @@ does the same from the command line (python3 -m whiten.dask --help).
 from __future__ import annotations
 
 import dataclasses
+import os
 import sys
 import uuid
-from typing import Callable, Iterable, List, NamedTuple, Optional, Tuple
+from typing import Callable, Iterable, List, NamedTuple, Optional
 
 import whiten
 
-from ._file_plan import plan_outputs
-from ._page_lines import as_given, problem_kind
+from . import _whiten
+from ._pages import PageProblem, outcome_of
 
 __all__ = ["whiten_files", "Summary", "Problem"]
 
@@ -57,9 +58,8 @@ class Summary:
 
     def add(self, outcome: whiten.FileOutcome):
         self.whitened += outcome.whitened
-        for line in outcome.problems:
-            refused = outcome.refused if outcome.refused != outcome.failed else problem_kind(line)[0] == "refused"
-            (self.refused if refused else self.failed).append(Problem(outcome.input, line))
+        for problem in outcome.page_problems:
+            (self.refused if problem.refused else self.failed).append(Problem(outcome.input, problem.line))
         if outcome.skipped:
             self.skipped += outcome.outputs
         if outcome.stop_reason and not self.stopped:
@@ -77,11 +77,15 @@ def whiten_files(client, inputs: Iterable, out_dir=None, *, format: Optional[str
     """Whitens every page of the input files on the cluster of `client` (a distributed.Client), a
     task per file, and returns when every file is done.
 
-    Outputs are named as whiten-pages names them: NAME.png (format "tiff": .tif, "jpeg": .jpg,
-    "bmp": .bmp) in out_dir, or in the folder Result beside each input (out_dir None); a
+    The inputs are listed and their outputs named here, by whiten-pages' own plan: a folder gives
+    its page files (sorted by name; files that are no page and Result folders passed over), and
+    each file is opened once to count its pages. Outputs: NAME.png (format "tiff": .tif, "jpeg":
+    .jpg, "bmp": .bmp) in out_dir, or in the folder Result beside each input (out_dir None); a
     multi-page input gives NAME-0001.png ... (one NAME.tif for "tiff"); format None is
-    whiten-pages without --format: PNG, one TIFF for a multi-page input. quality: of JPEG
-    outputs. Relative paths are taken from the current folder and given to the workers whole.
+    whiten-pages without --format: PNG, one TIFF for a multi-page input. An input whose output
+    would replace an input or is another input's output too is refused here, as whiten-pages
+    refuses it. quality: of JPEG outputs. Relative paths are taken from the current folder and
+    given to the workers whole; outcomes and lines name the files as given.
 
     overwrite=False keeps every input whose outputs all exist (listed in Summary.skipped), so a
     rerun after any interruption whitens only what is missing; True whitens every input again.
@@ -93,16 +97,23 @@ def whiten_files(client, inputs: Iterable, out_dir=None, *, format: Optional[str
     (a full disk, a read-only folder ...) stops the run: Summary.stopped says why, the files not
     yet done are cancelled into Summary.not_done. ValueError for a bad format, quality or out_dir.
     """
-    plan = plan_outputs(inputs, out_dir, format)
-    settings = _Settings(format, _checked_quality(quality), overwrite)
+    if out_dir is not None and os.fspath(out_dir) in ("", b""):
+        raise ValueError("whiten_files: out_dir names no folder")
+    settings = _Settings(_checked_quality(quality), overwrite)
+    planned = _whiten.plan_files([os.fsencode(i) for i in inputs],
+                                 None if out_dir is None else os.fsencode(out_dir), format)
     summary = Summary()
     report = on_file or (lambda outcome: None)
-    for given, line in plan.refused:
-        outcome = _problem(given, line, refused=True)
+    files = []
+    for file in planned:
+        if file["refused"] is None:
+            files.append(_File(file["input"], file["source"], file["output"], file["destination"], file["format"]))
+            continue
+        outcome = outcome_of(file["refused"])
         summary.add(outcome)
         report(outcome)
-    if plan.files:
-        pending = _submit(client, plan.files, settings)
+    if files:
+        pending = _submit(client, files, settings)
         try:
             if progress:
                 _show_progress([future for future, _ in pending.values()])
@@ -119,9 +130,18 @@ def whiten_files(client, inputs: Iterable, out_dir=None, *, format: Optional[str
 
 @dataclasses.dataclass(frozen=True)
 class _Settings:
-    format: Optional[str]
     quality: int
     overwrite: bool
+
+
+class _File(NamedTuple):
+    """A file to whiten, as planned: its names as given, the paths the workers open, its format."""
+
+    input: str
+    source: str
+    output: str  # the output whiten_file is given: for pages one a file, the name they are numbered after
+    destination: str
+    format: str
 
 
 def _checked_quality(quality):
@@ -130,42 +150,31 @@ def _checked_quality(quality):
     return quality
 
 
-def _problem(given, line, refused):
+def _failed(given, reason):
+    """The outcome of a file whose task ended without one: its line names it as whiten-pages would."""
+    line = f"{_whiten.quoted_name(os.fsencode(given))}: failed: {reason}"
     return whiten.FileOutcome(input=given, pages=0, whitened=0, outputs=[], problems=[line], skipped=False,
-                              refused=refused, failed=not refused, stop_reason=None)
+                              refused=False, failed=True, stop_reason=None, lines=[line],
+                              page_problems=[PageProblem(None, False, reason, line)])
 
 
 def _submit(client, files, settings):
     """The tasks, one a file, as {key: (future, input as given)}. Their keys show in the
     dashboard grouped as "whiten_file" (the number ends the group's name), each with its file."""
     token = uuid.uuid4().hex
-    keys = [f"whiten_file-{i}-{token}-{file.given}" for i, file in enumerate(files)]
-    futures = client.map(_whiten_one, [f.source for f in files], [f.output for f in files],
-                         [f.names for f in files], key=keys, pure=False, settings=settings)
-    return {future.key: (future, file.given) for future, file in zip(futures, files)}
+    keys = [f"whiten_file-{i}-{token}-{file.input}" for i, file in enumerate(files)]
+    futures = client.map(_whiten_one, files, key=keys, pure=False, settings=settings)
+    return {future.key: (future, file.input) for future, file in zip(futures, files)}
 
 
-def _whiten_one(source: str, output: str, names: Tuple[Tuple[str, str], ...], settings: _Settings):
+def _whiten_one(file: _File, settings: _Settings):
     """The task, on a worker: one file through whiten.whiten_file, a page at a time on one
     thread (the worker's threads are its cores). Whatever becomes of the file is returned,
     not raised: a task that raises is an error to Dask, and only a lost worker should make
-    Dask run a file twice. Paths come back as the caller gave them."""
-    if settings.format is None:
-        output = _default_output(source, output)
-    outcome = whiten.whiten_file(source, output, format=settings.format, quality=settings.quality, threads=1,
-                                 keep_existing=not settings.overwrite, check=False)
-    return outcome._replace(input=names[0][1], outputs=[as_given(o, names) for o in outcome.outputs],
-                            problems=[as_given(line, names) for line in outcome.problems],
-                            stop_reason=outcome.stop_reason and as_given(outcome.stop_reason, names))
-
-
-def _default_output(source, output):
-    """whiten-pages' naming without --format: PNG, but one TIFF for a multi-page input."""
-    try:
-        pages = whiten.read_pages(source).page_count
-    except (ValueError, OSError):
-        return output  # whiten_file tells what is wrong with the file
-    return output[: -len(".png")] + ".tif" if pages > 1 else output
+    Dask run a file twice. The outcome names the files as the caller gave them."""
+    return whiten.whiten_file(file.source, file.destination, format=file.format, quality=settings.quality,
+                              threads=1, keep_existing=not settings.overwrite, check=False,
+                              show_as=(file.input, file.output))
 
 
 def _show_progress(futures):
@@ -194,7 +203,7 @@ def _outcomes(pending):
             reason = f"its worker was lost {error.allowed_failures + 1} times while whitening it"
         else:
             reason = f"{type(error).__name__}: {error}".splitlines()[0]
-        yield _problem(given, f"{given}: failed: {reason}", refused=False)
+        yield _failed(given, reason)
 
 
 def _cancel(client, pending):

@@ -13,15 +13,15 @@ import time
 
 import whiten
 
-from ._page_lines import problem_kind
 from .dask import Summary, whiten_files
 
 _PROGRAM = "python3 -m whiten.dask"
-_DESCRIPTION = """Whitens the pages of JPEG, PNG, TIFF and 24-bit BMP files on the workers of a
-Dask cluster, one task per file, into gray PNG files in the folder Result beside each input (or
--o DIR), named as whiten-pages names them. An input whose every output exists is kept (skipped):
-a rerun after an interruption whitens only what is missing. The workers must see the files under
-the names given here (relative names are taken from the current folder)."""
+_DESCRIPTION = """Whitens the pages of JPEG, PNG, TIFF and 24-bit BMP files (and of the page files
+in a folder named) on the workers of a Dask cluster, one task per file, into gray PNG files in the
+folder Result beside each input (or -o DIR), named as whiten-pages names them. An input whose every
+output exists is kept (skipped): a rerun after an interruption whitens only what is missing. The
+files are listed and opened here once, to count their pages; the workers must see them under the
+same names (relative names are taken from the current folder)."""
 
 
 def _quality(text):
@@ -85,24 +85,11 @@ def main(argv=None) -> int:
 
 def _tell(outcome: whiten.FileOutcome, style):
     if style == "lines":
-        lines = ([] if outcome.skipped else _whitened_lines(outcome)) + outcome.problems
-        if outcome.skipped:
-            lines.append(f"{outcome.input}: skipped: {', '.join(outcome.outputs)} already there")
-        for line in lines:
+        for line in outcome.lines:
             print(line, flush=True)
     elif style != "bar":  # under a bar the problems come once it is done
         for line in outcome.problems:
             print(line, file=sys.stderr, flush=True)
-
-
-def _whitened_lines(outcome: whiten.FileOutcome):
-    """whiten-pages' line for each page written: "IN -> OUT", "IN (page 3 of 9) -> OUT"."""
-    if outcome.pages <= 1:
-        return [f"{outcome.input} -> {output}" for output in outcome.outputs]
-    left_out = {problem_kind(line)[1] for line in outcome.problems}
-    pages = [p for p in range(1, outcome.pages + 1) if p not in left_out]
-    outputs = outcome.outputs * len(pages) if len(outcome.outputs) == 1 else outcome.outputs
-    return [f"{outcome.input} (page {p} of {outcome.pages}) -> {o}" for p, o in zip(pages, outputs)]
 
 
 def _finish(summary: Summary, style, seconds):

@@ -242,10 +242,12 @@ def test_a_rerun_after_an_interrupted_run_does_only_the_missing_pages(client, cl
 
 
 def test_a_file_that_kills_every_worker_is_failed_once(client, pages, tmp_path):
-    hook(client, tmp_path / "markers", {"png-rgb.png"}, die=True)
-    summary = whiten.dask.whiten_files(client, [str(pages / "png-rgb.png")], tmp_path / "out", progress=False)
-    assert [str(p) for p in summary.failed] == [f"{pages / 'png-rgb.png'}: failed: its worker was lost 2 times while whitening it"]
-    assert len((tmp_path / "markers" / "png-rgb.png").read_text().split()) == 2
+    """Its line quotes its name as whiten-pages' lines do."""
+    shutil.copy(pages / "png-rgb.png", tmp_path / "a page.png")
+    hook(client, tmp_path / "markers", {"a page.png"}, die=True)
+    summary = whiten.dask.whiten_files(client, [str(tmp_path / "a page.png")], tmp_path / "out", progress=False)
+    assert [str(p) for p in summary.failed] == [f"'{tmp_path / 'a page.png'}': failed: its worker was lost 2 times while whitening it"]
+    assert len((tmp_path / "markers" / "a page.png").read_text().split()) == 2
     assert summary.whitened == 0 and not (tmp_path / "out").exists()
 
 
@@ -298,6 +300,32 @@ def test_the_command_gives_whiten_pages_names_lines_and_statuses(cluster, pages,
     assert again.returncode == 0, again.stdout + again.stderr
     assert "scans/tiff-book.tif: skipped: scans/Result/tiff-book.tif already there\n" in again.stdout
     assert page_lines(again.stdout)[1].startswith(f"whiten.dask: 0 pages whitened, 0 refused, 0 failed, {len(KINDS)} skipped")
+
+
+def test_the_command_lists_folders_and_quotes_names_as_whiten_pages(cluster, pages, tmp_path):
+    """A folder named: its pages (a text passed over), names the lines quote, two pages with one
+    output (the second refused before any task), a book written a page a file."""
+    tmp_path = tmp_path / "a folder"
+    runs = {}
+    for program in ("whiten-pages", "whiten.dask"):
+        book = tmp_path / program / "book"
+        book.mkdir(parents=True)
+        shutil.copy(pages / "jpeg-colour.jpg", book / "a page.jpg")
+        shutil.copy(pages / "png-rgb.png", book / "a page.png")
+        shutil.copy(pages / "tiff-book.tif", book / "tiff-book.tif")
+        (book / "notes.txt").write_text("no page\n")
+        command = [PAGES_BINARY] if program == "whiten-pages" else COMMAND + ["--scheduler", cluster.scheduler_address]
+        runs[program] = subprocess.run(command + ["-f", "png", "book"], cwd=tmp_path / program,
+                                       capture_output=True, text=True)
+    ours, theirs = runs["whiten.dask"], runs["whiten-pages"]
+    assert (ours.returncode, theirs.returncode) == (1, 1)
+    assert page_lines(ours.stdout)[0] == page_lines(theirs.stdout)[0]
+    assert ("'book/a page.png': refused: its output 'book/Result/a page.png' is already the output of "
+            "'book/a page.jpg'") in ours.stdout.splitlines()
+    assert "'book/a page.jpg' -> 'book/Result/a page.png'" in ours.stdout.splitlines()
+    assert files(tmp_path / "whiten.dask" / "book" / "Result") == files(tmp_path / "whiten-pages" / "book" / "Result")
+    assert sorted(files(tmp_path / "whiten.dask" / "book" / "Result")) == [
+        "a page.png", "tiff-book-0001.png", "tiff-book-0002.png", "tiff-book-0003.png"]
 
 
 def test_on_a_terminal_the_command_shows_dasks_bar(cluster, pages, tmp_path):

@@ -20,6 +20,12 @@ using testsupport::WriteFile;
 
 const std::vector<std::string> kBookPages = {"text_257x129", "random_33x17", "synth_600x800"};
 
+std::vector<std::string> Lines(const std::vector<FileProblem>& problems) {
+    std::vector<std::string> lines;
+    for (const auto& problem : problems) lines.push_back(problem.line);
+    return lines;
+}
+
 std::string Book() {
     std::vector<std::string> bitmaps;
     for (const auto& name : kBookPages) bitmaps.push_back(Golden(name + ".bmp"));
@@ -73,7 +79,7 @@ TEST(WhitenFile, Outcomes) {
         EXPECT_EQ(outcome.failed, c.failed);
         EXPECT_FALSE(outcome.skipped);
         if (!c.problem.empty()) {
-            EXPECT_EQ(outcome.problems, std::vector<std::string>{c.problem});
+            EXPECT_EQ(Lines(outcome.problems), std::vector<std::string>{c.problem});
         } else {
             EXPECT_EQ(outcome.problems.size(), c.failed ? 1u : 0u);
         }
@@ -94,6 +100,66 @@ TEST(WhitenFile, Outcomes) {
             }
         }
         EXPECT_EQ(ReadFile(dir / "p.bmp"), Golden("text_257x129.bmp"));
+    }
+}
+
+// Opened by absolute paths, told by the names the caller gave: every line,
+// reason and output names the files as given (lines given as their starts
+// where the system's reason follows).
+TEST(WhitenFile, LinesNameTheFilesAsShown) {
+    struct Case {
+        const char* name;
+        std::string input, output;
+        std::vector<std::string> present;  // outputs there before, with keepExisting
+        std::vector<std::string> lineStarts;
+        std::vector<std::pair<int, bool>> problems;  // (page, refused)
+        std::string stopStart;
+    };
+    const Case cases[] = {
+        {"names quoted as shown", "a b.bmp", "out/a b.png", {}, {"'a b.bmp' -> 'out/a b.png'"}, {}, ""},
+        {"pages into one TIFF", "book.tif", "out/b.tif", {},
+         {"book.tif (page 1 of 3) -> out/b.tif", "book.tif (page 2 of 3) -> out/b.tif",
+          "book.tif (page 3 of 3) -> out/b.tif"}, {}, ""},
+        {"the output over its input", "p.bmp", "p.bmp", {}, {"p.bmp: refused: its output p.bmp would replace an input"},
+         {{0, true}}, ""},
+        {"a missing input", "gone.png", "out/gone.png", {}, {"gone.png: failed: can't open gone.png: "}, {{0, false}},
+         ""},
+        {"the folder cannot be made", "p.bmp", "blocker/sub/p.png", {},
+         {"p.bmp: failed: cannot make the output folder blocker/sub: "}, {{0, false}},
+         "cannot make the output folder blocker/sub: "},
+        {"skipped", "book.tif", "out/b.bmp", {"out/b-0001.bmp", "out/b-0002.bmp", "out/b-0003.bmp"},
+         {"book.tif: skipped: out/b-0001.bmp, out/b-0002.bmp, out/b-0003.bmp already there"}, {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteFile(dir / "p.bmp", Golden("text_257x129.bmp"));
+        WriteFile(dir / "a b.bmp", Golden("random_33x17.bmp"));
+        WriteFile(dir / "book.tif", Book());
+        WriteFile(dir / "blocker", "a file where a folder should be");
+        fs::create_directory(dir / "out");
+        for (const auto& name : c.present) WriteFile(dir / name, "earlier");
+        WhitenFileRequest request;
+        request.input = dir / c.input;
+        request.output = dir / c.output;
+        request.shownInput = c.input;
+        request.shownOutput = c.output;
+        request.keepExisting = !c.present.empty();
+        const WhitenFileOutcome outcome = WhitenFile(request);
+        ASSERT_EQ(outcome.lines.size(), c.lineStarts.size());
+        for (std::size_t i = 0; i < c.lineStarts.size(); ++i)
+            EXPECT_EQ(outcome.lines[i].rfind(c.lineStarts[i], 0), 0u) << outcome.lines[i];
+        std::vector<std::pair<int, bool>> problems;
+        for (const auto& problem : outcome.problems) {
+            problems.emplace_back(problem.page, problem.refused);
+            EXPECT_EQ(problem.line, c.input + (problem.refused ? ": refused: " : ": failed: ") + problem.reason);
+            EXPECT_EQ(std::count(outcome.lines.begin(), outcome.lines.end(), problem.line), 1);
+        }
+        EXPECT_EQ(problems, c.problems);
+        EXPECT_EQ(outcome.stopReason.rfind(c.stopStart, 0), 0u) << outcome.stopReason;
+        EXPECT_EQ(outcome.stopReason.empty(), c.stopStart.empty());
+        for (const auto& output : outcome.outputs) EXPECT_EQ(output.rfind("out/", 0), 0u) << output;
+        for (const auto& line : outcome.lines) EXPECT_EQ(line.find(dir.Path().string()), std::string::npos) << line;
     }
 }
 

@@ -384,3 +384,51 @@ def test_whiten_file_names_that_are_not_utf8(tmp_path):
     refused = whiten.whiten_file(bilevel, output, check=False)
     assert refused.refused and len(refused.problems) == 1
     assert refused.problems[0].endswith(": refused: 1-bit page: nothing to whiten")
+
+
+# whiten_file told by the names the caller gives (show_as) while it opens others: its outcome's
+# lines, one a page in the order told, and its problems one by one. The input (its bytes, or None
+# for no file), the output, the names shown, the call's other arguments; the lines (a line ending
+# in ": " is the start of one whose system reason follows) and (page, refused) of each problem.
+SHOWN = {
+    "a refused page among good ones": (
+        broken_second_page_tiff(), "out/b.png", ("scans/b.tif", "white/b.png"), {},
+        ["scans/b.tif (page 1 of 3) -> white/b-0001.png",
+         "scans/b.tif (page 2 of 3): refused: 1-bit page: nothing to whiten",
+         "scans/b.tif (page 3 of 3) -> white/b-0003.png"], [(1, True)]),
+    "a missing input, named in its reason as shown": (
+        None, "out/p.png", ("my scans/p.jpg", "white/p.png"), {},
+        ["'my scans/p.jpg': failed: can't open 'my scans/p.jpg': "], [(0, False)]),
+    "kept, its outputs there": (
+        three_page_tiff(), "out/book.tiff", ("book.tif", "white/book.tiff"), {"keep_existing": True},
+        ["book.tif: skipped: white/book.tiff already there"], []),
+    "not shown: the paths themselves": (jpeg(RGB), "out/p.png", None, {}, ["{folder}/input.jpg -> {folder}/out/p.png"], []),
+}
+
+
+@pytest.mark.parametrize("case", SHOWN)
+def test_whiten_file_tells_the_names_shown(tmp_path, case):
+    content, output, shown, arguments, lines, problems = SHOWN[case]
+    source = tmp_path / "input.jpg"
+    if content is not None:
+        source.write_bytes(content)
+    if arguments.get("keep_existing"):
+        whiten.whiten_file(source, tmp_path / output)
+    outcome = whiten.whiten_file(source, tmp_path / output, check=False, show_as=shown, **arguments)
+    lines = [line.format(folder=tmp_path) for line in lines]
+    assert len(outcome.lines) == len(lines)
+    for told, expected in zip(outcome.lines, lines):
+        assert told == expected or expected.endswith(": ") and told.startswith(expected), told
+    assert [(p.page, p.refused) for p in outcome.page_problems] == problems
+    assert [p.line for p in outcome.page_problems] == outcome.problems
+    for problem in outcome.page_problems:
+        assert problem.line.endswith((": refused: " if problem.refused else ": failed: ") + problem.reason)
+    if shown:
+        assert outcome.input == shown[0]
+        assert all(name.startswith("white/") for name in outcome.outputs)
+        assert not any(str(tmp_path) in line for line in outcome.lines)
+
+
+def test_whiten_file_show_as_is_two_names(tmp_path):
+    with pytest.raises(ValueError, match="show_as is None or"):
+        whiten.whiten_file(tmp_path / "p.jpg", tmp_path / "p.png", show_as=("only one",))
