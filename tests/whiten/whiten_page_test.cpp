@@ -10,7 +10,7 @@
 
 #include "image/CBmp24.h"
 #include "support/allocation_watch.h"
-#include "whiten/Reference.h"
+#include "reference/Reference.h"
 #include "whiten/WhitenPage.h"
 
 namespace {
