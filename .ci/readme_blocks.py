@@ -31,6 +31,9 @@ SKIPPED_SECTIONS = {
                                     "them as written on a folder of small pages",
     "Whole books": "commands on a book folder (a placeholder) and on other machines; .ci/recipes "
                    "runs them as written on a small book, with the local machine for the others",
+    "Many machines": "a scheduler and workers left running, on placeholder scans and a placeholder "
+                     "cluster, and a benchmark of minutes; tests/dask runs the command and "
+                     "whiten_files on a local cluster of two workers",
     "Scanned PDFs: OCRmyPDF": "commands on a placeholder PDF, and OCR measurements of minutes; "
                               ".ci/ocrmypdf runs the plugin's end-to-end test",
     "Speed and memory": "benchmarks on placeholder pages (PAGE.bmp, A4 scans), minutes long, "
