@@ -58,6 +58,48 @@ void SkipTo(std::FILE* file, std::uint64_t offset, const std::string& readError)
     }
 }
 
+// The stored rows into `block`, 24-bit rows bottom line first: read in one go
+// when the file holds them so, else row by row (top-down files, 32-bit pixels
+// whose fourth byte is dropped, rows then padded with zeros).
+void ReadPixelRows(std::FILE* file, const bmp::PixelLayout& layout, std::uint8_t* block, const std::string& readError) {
+    if (layout.bytesPerPixel == 3 && !layout.topDown) {
+        ReadExactly(file, block, static_cast<std::size_t>(layout.pixelBytes), readError);
+        return;
+    }
+    const std::size_t memoryRowBytes = static_cast<std::size_t>(layout.rowBytes);
+    const std::size_t pixelRowBytes = 3 * static_cast<std::size_t>(layout.width);
+    std::vector<std::uint8_t> fileRow(layout.bytesPerPixel == 4 ? static_cast<std::size_t>(layout.fileRowBytes) : 0);
+    for (std::int32_t i = 0; i < layout.height; ++i) {
+        const std::int32_t y = layout.topDown ? layout.height - 1 - i : i;
+        std::uint8_t* row = block + static_cast<std::size_t>(y) * memoryRowBytes;
+        if (layout.bytesPerPixel == 3) {
+            ReadExactly(file, row, memoryRowBytes, readError);
+            continue;
+        }
+        ReadExactly(file, fileRow.data(), fileRow.size(), readError);
+        for (std::int32_t x = 0; x < layout.width; ++x) {
+            std::memcpy(row + 3 * static_cast<std::size_t>(x), fileRow.data() + 4 * static_cast<std::size_t>(x), 3);
+        }
+        std::memset(row + pixelRowBytes, 0, memoryRowBytes - pixelRowBytes);
+    }
+}
+
+// The file's headers, made to describe what memory holds: 24-bit rows, bottom
+// line first, and, when they came from further on, right after a 40-byte
+// information header, as Save writes them; a saved copy would otherwise point
+// past its rows.
+void KeepHeadersOfMemory(const std::uint8_t* headers, const bmp::PixelLayout& layout, std::uint8_t* fileHeader,
+                         std::uint8_t* infoHeader) {
+    std::memcpy(fileHeader, headers, bmp::kFileHeaderSize);
+    std::memcpy(infoHeader, headers + bmp::kFileHeaderSize, bmp::kInfoHeaderSize);
+    if (layout.bytesPerPixel == 4) bmp::PutU16(infoHeader + bmp::kBiBitCount, 24);
+    if (layout.topDown) bmp::PutI32(infoHeader + bmp::kBiHeight, layout.height);
+    if (layout.dataOffset != bmp::kHeadersSize) {
+        bmp::PutU32(fileHeader + bmp::kBfOffBits, bmp::kHeadersSize);
+        bmp::PutU32(infoHeader + bmp::kBiSize, bmp::kInfoHeaderSize);
+    }
+}
+
 }  // namespace
 
 template <int N>
@@ -163,41 +205,10 @@ bool CBmp24_<N>::LoadFile(const std::string& path, bool only24) {
     auto block = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(layout.pixelBytes));
     // Without this hint (and the one in Create) the whole A4 job takes 1.5 times as long.
     platform::AdviseLargeBlock(block.get(), static_cast<std::size_t>(layout.pixelBytes));
-    const std::size_t memoryRowBytes = static_cast<std::size_t>(layout.rowBytes);
     SkipTo(file.get(), layout.dataOffset, readError);
 
-    if (layout.bytesPerPixel == 3 && !layout.topDown) {
-        ReadExactly(file.get(), block.get(), static_cast<std::size_t>(layout.pixelBytes), readError);
-    } else {
-        std::vector<std::uint8_t> fileRow(layout.bytesPerPixel == 4 ? static_cast<std::size_t>(layout.fileRowBytes)
-                                                                    : 0);
-        const std::size_t pixelRowBytes = 3 * static_cast<std::size_t>(layout.width);
-        for (std::int32_t i = 0; i < layout.height; ++i) {
-            const std::int32_t y = layout.topDown ? layout.height - 1 - i : i;
-            std::uint8_t* row = block.get() + static_cast<std::size_t>(y) * memoryRowBytes;
-            if (layout.bytesPerPixel == 3) {
-                ReadExactly(file.get(), row, memoryRowBytes, readError);
-                continue;
-            }
-            ReadExactly(file.get(), fileRow.data(), fileRow.size(), readError);
-            for (std::int32_t x = 0; x < layout.width; ++x) {
-                std::memcpy(row + 3 * static_cast<std::size_t>(x), fileRow.data() + 4 * static_cast<std::size_t>(x), 3);
-            }
-            std::memset(row + pixelRowBytes, 0, memoryRowBytes - pixelRowBytes);
-        }
-    }
-
-    // The headers now describe what memory holds: 24-bit rows, bottom line first,
-    // and, when they came from further on, right after a 40-byte information
-    // header, as Save writes them; a saved copy would otherwise point past its rows.
-    std::memcpy(fileHeader.get(), headers, bmp::kFileHeaderSize);
-    std::memcpy(infoHeader.get(), headers + bmp::kFileHeaderSize, bmp::kInfoHeaderSize);
-    if (layout.bytesPerPixel == 4) bmp::PutU16(infoHeader.get() + bmp::kBiBitCount, 24);
-    if (layout.topDown) bmp::PutI32(infoHeader.get() + bmp::kBiHeight, layout.height);
-    if (layout.dataOffset != bmp::kHeadersSize) {
-        bmp::PutU32(fileHeader.get() + bmp::kBfOffBits, bmp::kHeadersSize);
-        bmp::PutU32(infoHeader.get() + bmp::kBiSize, bmp::kInfoHeaderSize);
-    }
+    ReadPixelRows(file.get(), layout, block.get(), readError);
+    KeepHeadersOfMemory(headers, layout, fileHeader.get(), infoHeader.get());
     width = layout.width;
     rowBytes = layout.rowBytes;
     height = layout.height;
