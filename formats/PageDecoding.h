@@ -29,8 +29,9 @@ void StartPage(PageImage& page, std::int64_t width, std::int64_t height, int cha
 // Makes page.samples hold the page's first `rows` rows (at least as many as it
 // holds) and gives the first row added; the new bytes are zero until written.
 // The one place a reader allocates pixels: the storage grows with the rows
-// decoded, doubling up to the page's size, so that a file whose data end or
-// break after a few rows costs those rows, not the page its header declares.
+// decoded (doubling up to 1 MiB, then the whole page), so that a file whose
+// data end or break after a few rows costs those rows, not the page its header
+// declares.
 std::uint8_t* AddRows(PageImage& page, std::int64_t rows);
 
 // Rotates or mirrors `page` so that it is seen upright, for a TIFF or EXIF
