@@ -1,6 +1,8 @@
 // The page storage and transforms every reader shares.
 #include "formats/PageDecoding.h"
 
+#include "platform/LargeBlock.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -36,6 +38,7 @@ std::uint8_t* AddRows(PageImage& page, std::int64_t rows) {
         const std::size_t whole = static_cast<std::size_t>(page.height) * rowBytes;
         const std::size_t doubled = std::max(wanted, 2 * page.samples.capacity());
         page.samples.reserve(doubled < kSmall ? doubled : whole);
+        if (doubled >= kSmall) platform::AdviseLargeBlock(page.samples.data(), page.samples.capacity());
     }
     page.samples.resize(std::max(held, wanted));
     return page.samples.data() + held;

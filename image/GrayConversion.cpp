@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/ParallelFor.h"
+#include "platform/VectorClones.h"
 
 namespace {
 
@@ -13,6 +14,24 @@ namespace {
 // NaN, and values whose truncation lies outside the 32-bit range, stand for
 // -2^31, whose low byte is 0. The range is tested first, in double, so no
 // conversion is ever undefined.
+constexpr std::int32_t kBlock = 64;  // pixels whose gray levels are formed at a time
+
+template <int Step>
+WHITEN_VECTOR_CLONES void BlockLevels(const std::uint8_t* __restrict pixels, std::uint8_t* __restrict levels) {
+    for (std::int32_t k = 0; k < kBlock; ++k) levels[k] = GrayLevel(pixels + Step * k);
+}
+
+template <int Step>
+void RowLevels(const std::uint8_t* pixels, std::int32_t count, std::uint8_t* levels) {
+    std::int32_t first = 0;
+    for (; first + kBlock <= count; first += kBlock) {
+        std::uint8_t block[kBlock];
+        BlockLevels<Step>(pixels + Step * static_cast<std::size_t>(first), block);
+        std::memcpy(levels + first, block, kBlock);
+    }
+    for (; first < count; ++first) levels[first] = GrayLevel(pixels + Step * static_cast<std::size_t>(first));
+}
+
 inline std::uint8_t GrayByte(float value) {
     const double v = static_cast<double>(value);
     if (!(v > -2147483649.0 && v < 2147483648.0)) return 0;  // also false for NaN
@@ -20,6 +39,14 @@ inline std::uint8_t GrayByte(float value) {
 }
 
 }  // namespace
+
+void GrayLevelsOfRow(const std::uint8_t* pixels, int step, std::int32_t count, std::uint8_t* levels) {
+    if (step == 4) {
+        RowLevels<4>(pixels, count, levels);
+    } else {
+        RowLevels<3>(pixels, count, levels);
+    }
+}
 
 CArray2D<float>& BitmapToGray(CArray2D<float>& plane, const CBmp24_<0>& image, int threads) {
     const std::int32_t width = image.Width();

@@ -16,6 +16,15 @@ inline std::uint8_t GrayLevel(const std::uint8_t* pixel) {
     return static_cast<std::uint8_t>((static_cast<std::uint32_t>(pixel[0]) + pixel[1] + pixel[2]) / 3u);
 }
 
+// Writes the gray levels (GrayLevel) of `count` pixels of `step` bytes each (3,
+// or 4 with a fourth byte that is ignored) to `levels`, kBlock pixels at a time
+// in vector lanes. `levels` may be `pixels` itself: level x lands on byte x, at
+// or before its pixel's first byte, and a block of pixels is read before its
+// levels are written, so no pixel is overwritten unread. Against the levels
+// formed pixel by pixel, the classic tool's whole A4 job takes about 4 % less
+// processor time (8 % fewer instructions).
+void GrayLevelsOfRow(const std::uint8_t* pixels, int step, std::int32_t count, std::uint8_t* levels);
+
 // Gives the plane the bounds 0 .. width - 1 by 0 .. height - 1 (a relabelling
 // when its extents already match, otherwise a Resize) and fills it with each
 // pixel's GrayLevel. Rows

@@ -83,11 +83,9 @@ GrayBytes BottomRowFirst(const std::uint8_t* topRow, std::ptrdiff_t stride, std:
 // Each pixel's gray level (the truncated mean of its first three samples) into
 // the gray buffer, which then holds the page the flattening reads.
 GrayBytes GrayLevelsInto(const Page& page, std::uint8_t* gray, std::ptrdiff_t grayStride, int threads) {
-    const std::size_t step = static_cast<std::size_t>(page.channels);
     ParallelFor(page.height, threads, [&](std::int64_t row, int) {
-        const std::uint8_t* pixel = page.samples + static_cast<std::ptrdiff_t>(row) * page.stride;
-        std::uint8_t* level = gray + static_cast<std::ptrdiff_t>(row) * grayStride;
-        for (std::int32_t x = 0; x < page.width; ++x, pixel += step) level[x] = GrayLevel(pixel);
+        GrayLevelsOfRow(page.samples + static_cast<std::ptrdiff_t>(row) * page.stride, page.channels, page.width,
+                        gray + static_cast<std::ptrdiff_t>(row) * grayStride);
     });
     return BottomRowFirst(gray, grayStride, page.width, page.height);
 }
