@@ -1,5 +1,6 @@
 // 8-bit gray PNG pages: the chunks are written here, the page's filtered rows
-// compressed by libdeflate into the one zlib stream that the IDAT chunks carry.
+// compressed by zlib, a band of rows at a time, into the one zlib stream that
+// the IDAT chunks carry.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -7,10 +8,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include <libdeflate.h>
+#include <zlib.h>
 
 #include "formats/PageEncoding.h"
-#include "platform/LargeBlock.h"
 
 namespace formats {
 namespace {
@@ -19,6 +19,8 @@ constexpr std::uint8_t kSignature[8] = {137, 'P', 'N', 'G', '\r', '\n', 26, '\n'
 // The zlib stream is cut into IDAT chunks of this size, so that a reader never
 // needs more than this for one chunk.
 constexpr std::size_t kIdatBytes = std::size_t{1} << 20;
+// Rows filtered and handed to zlib at a time.
+constexpr std::int32_t kBandRows = 64;
 // PNG's four-byte numbers hold at most 2^31 - 1; a pixel a metre is the least resolution.
 constexpr long kLargestNumber = 0x7FFFFFFF;
 
@@ -35,7 +37,8 @@ void WriteChunk(OutputSink& sink, const char (&type)[5], const std::uint8_t* dat
     PutU32(head, static_cast<std::uint32_t>(size));
     std::memcpy(head + 4, type, 4);
     std::uint8_t crc[4];
-    PutU32(crc, libdeflate_crc32(libdeflate_crc32(0, head + 4, 4), data, size));
+    uLong sum = crc32(crc32(0, head + 4, 4), data, static_cast<uInt>(size));
+    PutU32(crc, static_cast<std::uint32_t>(sum));
     sink.Write(head, sizeof head);
     if (size > 0) sink.Write(data, size);
     sink.Write(crc, sizeof crc);
@@ -60,13 +63,14 @@ int Predicted(const std::uint8_t* row, const std::uint8_t* above, std::size_t x)
     return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
 }
 
-// Every row, its filter byte first; above the top row the filters see zeros.
+// Rows first .. first + count - 1, each with its filter byte first; above the
+// top row the filters see zeros.
 template <PngFilter F>
-void FilterRows(const GrayImage& page, std::uint8_t* out) {
+void FilterRows(const GrayImage& page, std::int32_t first, std::int32_t count, std::uint8_t* out) {
     const std::size_t width = static_cast<std::size_t>(page.width);
-    const std::vector<std::uint8_t> zeros(width, 0);
-    const std::uint8_t* above = zeros.data();
-    for (std::int32_t y = 0; y < page.height; ++y, out += width + 1) {
+    const std::vector<std::uint8_t> zeros(first == 0 ? width : 0, 0);
+    const std::uint8_t* above = first == 0 ? zeros.data() : page.bytes + (first - 1) * page.stride;
+    for (std::int32_t y = first; y < first + count; ++y, out += width + 1) {
         const std::uint8_t* row = page.bytes + y * page.stride;
         out[0] = static_cast<std::uint8_t>(F);
         for (std::size_t x = 0; x < width; ++x)
@@ -75,51 +79,68 @@ void FilterRows(const GrayImage& page, std::uint8_t* out) {
     }
 }
 
-void FilterRows(const GrayImage& page, PngFilter filter, std::uint8_t* out) {
+void FilterRows(const GrayImage& page, PngFilter filter, std::int32_t first, std::int32_t count, std::uint8_t* out) {
     switch (filter) {
-        case PngFilter::None: return FilterRows<PngFilter::None>(page, out);
-        case PngFilter::Sub: return FilterRows<PngFilter::Sub>(page, out);
-        case PngFilter::Up: return FilterRows<PngFilter::Up>(page, out);
-        case PngFilter::Average: return FilterRows<PngFilter::Average>(page, out);
-        case PngFilter::Paeth: return FilterRows<PngFilter::Paeth>(page, out);
+        case PngFilter::None: return FilterRows<PngFilter::None>(page, first, count, out);
+        case PngFilter::Sub: return FilterRows<PngFilter::Sub>(page, first, count, out);
+        case PngFilter::Up: return FilterRows<PngFilter::Up>(page, first, count, out);
+        case PngFilter::Average: return FilterRows<PngFilter::Average>(page, first, count, out);
+        case PngFilter::Paeth: return FilterRows<PngFilter::Paeth>(page, first, count, out);
     }
     throw std::invalid_argument("unknown PNG filter");
 }
 
-struct CompressorFree {
-    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
+// The zlib stream of the IDAT chunks: each chunk is written once it holds
+// kIdatBytes, the last one at the end of the stream.
+class IdatStream {
+public:
+    IdatStream(OutputSink& sink, const PngSettings& settings) : sink_(sink), chunk_(kIdatBytes) {
+        const int started = deflateInit2(&zlib_, settings.level, Z_DEFLATED, 15, 9, settings.strategy);
+        if (started == Z_MEM_ERROR) throw std::bad_alloc();
+        if (started != Z_OK) throw std::invalid_argument("a PNG level is 0 .. 9 with one of zlib's strategies");
+        zlib_.next_out = chunk_.data();
+        zlib_.avail_out = static_cast<uInt>(chunk_.size());
+    }
+    ~IdatStream() { deflateEnd(&zlib_); }
+    IdatStream(const IdatStream&) = delete;
+    IdatStream& operator=(const IdatStream&) = delete;
+
+    // Compresses `size` bytes; `last`: they end the stream.
+    void Add(std::uint8_t* bytes, std::size_t size, bool last) {
+        zlib_.next_in = bytes;
+        zlib_.avail_in = static_cast<uInt>(size);
+        for (;;) {
+            const int done = deflate(&zlib_, last ? Z_FINISH : Z_NO_FLUSH);
+            if (done == Z_STREAM_ERROR) throw std::runtime_error("PNG encoder: zlib's stream is broken");
+            if (zlib_.avail_out == 0 || done == Z_STREAM_END) Flush();
+            if (done == Z_STREAM_END || (!last && zlib_.avail_in == 0 && zlib_.avail_out > 0)) return;
+        }
+    }
+
+private:
+    void Flush() {
+        const std::size_t held = chunk_.size() - zlib_.avail_out;
+        if (held > 0) WriteChunk(sink_, "IDAT", chunk_.data(), held);
+        zlib_.next_out = chunk_.data();
+        zlib_.avail_out = static_cast<uInt>(chunk_.size());
+    }
+
+    OutputSink& sink_;
+    std::vector<std::uint8_t> chunk_;
+    z_stream zlib_{};
 };
 
-struct ZlibStream {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    std::size_t size = 0;
-};
-
-// The page's filtered rows, (width + 1) x height bytes, compressed in one call
-// (libdeflate has no streaming): with them the memory holds two gray pages'
-// worth besides the page, less than the float plane that whitening took.
-ZlibStream CompressedRows(const GrayImage& page, const PngSettings& settings) {
-    const std::unique_ptr<libdeflate_compressor, CompressorFree> compressor(
-        libdeflate_alloc_compressor(settings.level));
-    if (compressor == nullptr) {
-        if (settings.level < 0 || settings.level > 12) throw std::invalid_argument("a PNG level is 0 .. 12");
-        throw std::bad_alloc();
+// The page's rows, filtered a band at a time: the writer holds a band and a
+// chunk, whatever the page's size.
+void WriteRows(const GrayImage& page, const PngSettings& settings, OutputSink& sink) {
+    IdatStream stream(sink, settings);
+    const std::size_t rowBytes = static_cast<std::size_t>(page.width) + 1;
+    std::vector<std::uint8_t> band(rowBytes * static_cast<std::size_t>(std::min(kBandRows, page.height)));
+    for (std::int32_t first = 0; first < page.height; first += kBandRows) {
+        const std::int32_t count = std::min(kBandRows, page.height - first);
+        FilterRows(page, settings.filter, first, count, band.data());
+        stream.Add(band.data(), rowBytes * static_cast<std::size_t>(count), first + count == page.height);
     }
-    const std::size_t filteredBytes =
-        (static_cast<std::size_t>(page.width) + 1) * static_cast<std::size_t>(page.height);
-    ZlibStream stream;
-    {
-        const auto filtered = std::make_unique_for_overwrite<std::uint8_t[]>(filteredBytes);
-        platform::AdviseLargeBlock(filtered.get(), filteredBytes);
-        FilterRows(page, settings.filter, filtered.get());
-        const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredBytes);
-        stream.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
-        platform::AdviseLargeBlock(stream.bytes.get(), bound);
-        stream.size =
-            libdeflate_zlib_compress(compressor.get(), filtered.get(), filteredBytes, stream.bytes.get(), bound);
-    }
-    if (stream.size == 0) throw std::runtime_error("PNG encoder: the compressed page exceeds its bound");
-    return stream;
 }
 
 class PngWriter : public SinglePageWriter {
@@ -129,7 +150,6 @@ public:
 
 private:
     void Encode(const GrayImage& page, OutputSink& sink) override {
-        const ZlibStream stream = CompressedRows(page, settings_);
         sink.Write(kSignature, sizeof kSignature);
         std::uint8_t header[13] = {};  // then 8 bits, gray, deflate, filters of type 0, no interlace
         PutU32(header, static_cast<std::uint32_t>(page.width));
@@ -143,8 +163,7 @@ private:
             physical[8] = 1;  // pixels a metre
             WriteChunk(sink, "pHYs", physical, sizeof physical);
         }
-        for (std::size_t at = 0; at < stream.size; at += kIdatBytes)
-            WriteChunk(sink, "IDAT", stream.bytes.get() + at, std::min(kIdatBytes, stream.size - at));
+        WriteRows(page, settings_, sink);
         WriteChunk(sink, "IEND", header, 0);
     }
 
@@ -153,21 +172,18 @@ private:
 
 }  // namespace
 
-// Measured on two whitened A4 300-dpi pages (2480 x 3508), the clean benchmark scan | a page of
-// bench/pages_bench.sh's book (turned, noisy): instructions of the encode (valgrind --tool=callgrind,
-// repeatable on a busy machine where times are not) and file size:
-//   level 1, Sub:     450 M, 4.20 MB | 491 M, 5.71 MB      Up:    466 M, 4.30 MB | 504 M, 5.70 MB
-//            Average: 487 M, 4.20 MB | 524 M, 5.59 MB      None:  442 M, 4.53 MB | 483 M, 6.00 MB
-//            Paeth:   675 M, 4.20 MB | 717 M, 5.62 MB
-//   Up, level 2: 756 M, 4.19 MB | 759 M, 5.86 MB; level 4: 877 M, 4.13 MB | 755 M, 5.85 MB;
-//       level 6: 1302 M, 4.07 MB | 886 M, 5.76 MB
-//   the libpng + zlib writer before this one (Z_RLE, Up): 900 M, 3.79 MB | 945 M, 5.49 MB
-// The compression alone, thread CPU time, median of 20 (Sub): libdeflate level 1 0.053 s | 0.087 s,
-// zlib's Z_RLE streamed 0.085 s | 0.080 s. So libdeflate's level 1 takes half of zlib's instructions
-// for files 4 to 13 % larger, the time it saves on the clean page it loses a little on the noisy
-// one, and the writer no longer pays libpng's per-row work; higher levels cost far more than they
-// save. Sub is as small as Up and a little cheaper.
-PngSettings ChosenPngSettings() { return {1, PngFilter::Sub}; }
+// Measured on whitened pages, the compression alone (best of 5, one core) and the file: the A4
+// benchmark scan (2480 x 3508) | a page of bench/pages_bench.sh's book (turned, noisy) | the demo page:
+//   zlib Huffman codes only, Up: 0.059 s, 3.79 MB | 0.064 s, 5.48 MB | 0.009 s, 0.85 MB
+//   zlib Z_RLE, Up:              0.074 s, 3.81 MB | 0.070 s, 5.48 MB | 0.010 s, 0.85 MB
+//   zlib level 1, Up:            0.098 s, 4.54 MB | 0.132 s, 6.07 MB
+//   libdeflate 1.14 level 1, Sub: 0.044 s, 4.20 MB | 0.082 s, 5.71 MB | 0.011 s, 0.89 MB (levels 2, 3: 0.08 .. 0.11 s)
+// The paper's noise defeats string matching: Huffman codes alone give the smallest files on
+// every page and the least time on noisy ones; libdeflate, which needs the whole page's
+// filtered rows at once, wins only on the clean scan. On the book of bench/pages_bench.sh,
+// whiten-pages JPEG -> PNG took 0.94 of the wall time it took with libdeflate. Sub and Up
+// are equally small; Up costs less to filter.
+PngSettings ChosenPngSettings() { return {1, Z_HUFFMAN_ONLY, PngFilter::Up}; }
 
 std::unique_ptr<PageWriter> CreatePngWriter(const std::string& path, const PngSettings& settings) {
     return std::make_unique<PngWriter>(path, settings);

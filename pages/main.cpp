@@ -4,6 +4,7 @@
 #include "pages/Options.h"
 #include "pages/PageRun.h"
 #include "pages/Progress.h"
+#include "platform/LargeBlock.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -34,6 +35,7 @@ RunSettings Settings(const PagesOptions& options) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    platform::KeepFreedStorageForTheNextPage();
     PagesOptions options;
     try {
         options = ParseOptions(argc, argv);
