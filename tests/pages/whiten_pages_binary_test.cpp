@@ -184,17 +184,19 @@ bool MountNamespaceWorks() {
 
 TEST(WhitenPagesBinary, FailuresThatNoPageEscapesStopTheRun) {
     if (!MountNamespaceWorks()) GTEST_SKIP() << "no private mount namespace here (unshare -m needs root)";
-    struct Case { const char* name; std::string mount; std::vector<std::string> args; std::string stopLine; int kept; };
+    struct Case { const char* name; std::string mount; std::vector<std::string> args; std::string stopLine; int fewestKept, mostKept; };
     // Each output of the 600 x 800 page is a 1.44 MB bitmap: three fit in 5 MiB.
+    // With two jobs the third and fourth outputs grow side by side and may both
+    // run out of room, so two or three complete pages are kept.
     const Case cases[] = {
         {"disk full", "mount -t tmpfs -o size=5m tmpfs disk", {"-j", "1", "-f", "bmp", "-o", "disk"},
-         "No space left on device\n", 3},
+         "No space left on device\n", 3, 3},
         {"disk full, two jobs", "mount -t tmpfs -o size=5m tmpfs disk", {"-j", "2", "-f", "bmp", "-o", "disk"},
-         "No space left on device\n", 3},
+         "No space left on device\n", 2, 3},
         {"read-only", "mount -t tmpfs -o ro,size=5m tmpfs disk", {"-f", "bmp", "-o", "disk"},
-         "Read-only file system\n", 0},
+         "Read-only file system\n", 0, 0},
         {"folder cannot be made", "true", {"-f", "bmp", "-o", "blocker/out"},
-         "whiten-pages: stopped: cannot make the output folder blocker/out: Not a directory\n", 0},
+         "whiten-pages: stopped: cannot make the output folder blocker/out: Not a directory\n", 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -216,7 +218,8 @@ TEST(WhitenPagesBinary, FailuresThatNoPageEscapesStopTheRun) {
         EXPECT_TRUE(Contains(run.err, c.stopLine)) << run.err;
         EXPECT_TRUE(Contains(run.out, "not done")) << run.out;
         const auto kept = FilesUnder(dir / "kept");
-        EXPECT_EQ(static_cast<int>(kept.size()), c.kept);
+        EXPECT_GE(static_cast<int>(kept.size()), c.fewestKept);
+        EXPECT_LE(static_cast<int>(kept.size()), c.mostKept);
         for (const auto& file : kept) EXPECT_EQ(ReadFile(dir / ("kept/" + file)), Golden("synth_600x800.out.bmp")) << file;
     }
 }
