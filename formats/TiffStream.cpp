@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
+#include <utility>
 
 #include <unistd.h>
 
@@ -67,14 +70,31 @@ toff_t Size(thandle_t handle) { return StreamOf(handle).size; }
 int Map(thandle_t, void**, toff_t*) { return 0; }
 void Unmap(thandle_t, void*, toff_t) {}
 
+// libtiff's message as one line: some of its messages run over two ("Improper
+// JPEG sampling factors 3,1\nApparently should be 1,1."), and a refusal is one
+// line. Each line break or other control character, with the blanks around it,
+// becomes one space; one at either end is dropped.
+std::string OneLineMessage(const char* format, va_list arguments) {
+    char text[256];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+    std::string line;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (!isControl(*c)) {
+            line += *c;
+            continue;
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        while (c[1] == ' ' || (c[1] != '\0' && isControl(c[1]))) ++c;
+        if (!line.empty() && c[1] != '\0') line += ' ';
+    }
+    return line;
+}
+
 int KeepFirstError(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
     auto& stream = *static_cast<TiffStream*>(user);
-    if (stream.error.empty()) {
-        char text[256];
-        std::vsnprintf(text, sizeof text, format, arguments);
-        stream.error = text;
-        (void)module;
-    }
+    if (stream.error.empty()) stream.error = OneLineMessage(format, arguments);
+    (void)module;
     return 1;  // handled: the global handlers are not called
 }
 
@@ -111,9 +131,8 @@ bool LosesData(const char* module, const std::string& text) {
 int KeepLostData(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
     auto& stream = *static_cast<TiffStream*>(user);
     if (stream.lostData.empty()) {
-        char text[256];
-        std::vsnprintf(text, sizeof text, format, arguments);
-        if (LosesData(module, text)) stream.lostData = text;
+        std::string text = OneLineMessage(format, arguments);
+        if (LosesData(module, text)) stream.lostData = std::move(text);
     }
     return 1;
 }
