@@ -228,6 +228,8 @@ private:
         std::uint16_t photometric = 0;
         if (!TIFFGetField(tiff_, TIFFTAG_PHOTOMETRIC, &photometric))
             photometric = l.samplesPerPixel >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+        if ((photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_RGB) && DeclaresPalette(tiff_, stream_))
+            throw PageRefused("broken TIFF file: a palette page without its palette");
         if (bits == 1) throw PageRefused("1-bit page: nothing to whiten");
         // Colours and an alpha sample, or a few more extra samples; never thousands.
         if (l.samplesPerPixel < 1 || l.samplesPerPixel > 8)

@@ -139,6 +139,38 @@ int KeepLostData(TIFF*, void* user, const char* module, const char* format, va_l
 
 }  // namespace
 
+// The current directory read from the file as stored: its entries are sorted
+// by tag, so the walk stops at the first tag past the Photometric tag (262).
+bool DeclaresPalette(TIFF* tiff, TiffStream& stream) {
+    const bool big = TIFFIsBigTIFF(tiff) != 0;
+    const bool bigEndian = TIFFIsBigEndian(tiff) != 0;
+    const std::uint64_t kept = stream.position;
+    const auto number = [&](std::uint64_t offset, int bytes, std::uint64_t& value) {
+        std::uint8_t b[8];
+        stream.position = offset;
+        if (Read(&stream, b, bytes) != bytes) return false;
+        value = 0;
+        for (int i = 0; i < bytes; ++i) value |= std::uint64_t{b[bigEndian ? i : bytes - 1 - i]} << (8 * (bytes - 1 - i));
+        return true;
+    };
+    const std::uint64_t directory = TIFFCurrentDirOffset(tiff);
+    const int countBytes = big ? 8 : 2, entryBytes = big ? 20 : 12, sizeBytes = big ? 8 : 4;
+    std::uint64_t count = 0, tag = 0, type = 0, value = 0;
+    bool palette = false;
+    if (number(directory, countBytes, count)) {
+        for (std::uint64_t i = 0; i < count; ++i) {
+            const std::uint64_t entry = directory + countBytes + i * entryBytes;
+            if (!number(entry, 2, tag) || tag > TIFFTAG_PHOTOMETRIC) break;
+            if (tag < TIFFTAG_PHOTOMETRIC || !number(entry + 2, 2, type)) continue;
+            const int valueBytes = type == TIFF_SHORT ? 2 : type == TIFF_LONG ? 4 : 0;
+            palette = valueBytes != 0 && number(entry + 4 + sizeBytes, valueBytes, value) && value == PHOTOMETRIC_PALETTE;
+            break;
+        }
+    }
+    stream.position = kept;
+    return palette;
+}
+
 TIFF* OpenTiff(TiffStream& stream, const char* mode, std::uint64_t maxAllocation) {
     // The few messages libtiff gives without a file at hand go nowhere. Set once,
     // before any file is opened, and never changed.

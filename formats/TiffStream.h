@@ -33,4 +33,10 @@ struct TiffStream {
 // failure. libtiff allocates no single block above maxAllocation bytes.
 TIFF* OpenTiff(TiffStream& stream, const char* mode, std::uint64_t maxAllocation);
 
+// Whether the current directory of `tiff`, read through `stream`, declares a
+// palette page in the file itself. libtiff reads a palette page that has no
+// ColorMap as gray or RGB samples without a word, which would whiten the
+// palette's indices as if they were levels.
+bool DeclaresPalette(TIFF* tiff, TiffStream& stream);
+
 }  // namespace formats

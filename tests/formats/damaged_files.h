@@ -353,6 +353,12 @@ inline std::vector<HostileCase> HostileTable() {
          HandMadeTiff({.stripBytes = 256, .photometric = PHOTOMETRIC_PALETTE, .extra = {{320, 3, 768, kAfterStrip}}},
                       Concat({Bytes(256, 7), Bytes(1000, 0)})),
          "\"ColorMap\""},
+        // ... and reads a palette page with no colour map at all as gray or RGB.
+        {"tiff-palette-without-colour-map", HandMadeTiff({.photometric = PHOTOMETRIC_PALETTE}, Bytes(256, 7)),
+         "broken TIFF file: a palette page without its palette"},
+        {"tiff-rgb-palette-without-colour-map",
+         HandMadeTiff({.photometric = PHOTOMETRIC_PALETTE, .samples = 3}, Bytes(768, 7)),
+         "broken TIFF file: a palette page without its palette"},
         {"tiff-old-style-jpeg-colour",
          HandMadeTiff({.compression = COMPRESSION_OJPEG, .photometric = PHOTOMETRIC_YCBCR, .samples = 3},
                       EncodeJpeg(DemoCrop(0, 0, 16, 16), {.hSampling = 1, .vSampling = 1})),
