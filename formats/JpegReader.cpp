@@ -191,26 +191,23 @@ void SetResolution(const jpeg_decompress_struct& cinfo, const ExifTags& exif, Pa
     }
 }
 
-class JpegReader : public SinglePageReader {
+class JpegReader : public WholeFileReader {
 public:
-    JpegReader(FileSource source, std::int64_t maxPixels)
-        : SinglePageReader("JPEG"), source_(std::move(source)), maxPixels_(maxPixels) {}
+    JpegReader(FileSource source, std::int64_t maxPixels) : WholeFileReader("JPEG", std::move(source), maxPixels) {}
 
 private:
-    void ReadPage(PageImage& page) override {
-        std::vector<std::uint8_t> loaded;
-        const std::vector<std::uint8_t>& bytes = SourceBytes(source_, loaded);
+    void DecodeBytes(const std::vector<std::uint8_t>& bytes, std::int64_t maxPixels, PageImage& page) override {
         Decompressor d;
         InstallJpegError(*reinterpret_cast<j_common_ptr>(&d.cinfo), d.error);
         // A lowered pixel limit bounds libjpeg's own storage too (the coefficients
         // of a progressive file: 2 bytes a sample), so that fuzzed headers stay small.
-        const long memoryLimit = maxPixels_ < limits::kMaxPixels ? static_cast<long>(maxPixels_ * 32 + (1 << 20)) : 0;
+        const long memoryLimit = maxPixels < limits::kMaxPixels ? static_cast<long>(maxPixels * 32 + (1 << 20)) : 0;
         if (!ReadHeader(&d, bytes.data(), bytes.size(), memoryLimit)) Refuse(d);
 
         jpeg_decompress_struct& cinfo = d.cinfo;
         const int channels = ChooseOutput(cinfo);
-        CheckSizes(cinfo, bytes.size(), maxPixels_);
-        StartPage(page, cinfo.image_width, cinfo.image_height, channels, maxPixels_);
+        CheckSizes(cinfo, bytes.size(), maxPixels);
+        StartPage(page, cinfo.image_width, cinfo.image_height, channels, maxPixels);
         const ExifTags exif = FirstExif(cinfo);
         SetResolution(cinfo, exif, page);
 
@@ -223,9 +220,6 @@ private:
         }
         ApplyOrientation(page, exif.orientation);
     }
-
-    FileSource source_;
-    std::int64_t maxPixels_;
 };
 
 }  // namespace

@@ -173,15 +173,12 @@ void ReadSequential(Decoder& d, PageImage& page, int readChannels) {
     }
 }
 
-class PngReader : public SinglePageReader {
+class PngReader : public WholeFileReader {
 public:
-    PngReader(FileSource source, std::int64_t maxPixels)
-        : SinglePageReader("PNG"), source_(std::move(source)), maxPixels_(maxPixels) {}
+    PngReader(FileSource source, std::int64_t maxPixels) : WholeFileReader("PNG", std::move(source), maxPixels) {}
 
 private:
-    void ReadPage(PageImage& page) override {
-        std::vector<std::uint8_t> loaded;
-        const std::vector<std::uint8_t>& bytes = SourceBytes(source_, loaded);
+    void DecodeBytes(const std::vector<std::uint8_t>& bytes, std::int64_t maxPixels, PageImage& page) override {
         if (!ChunksWithinFile(bytes.data(), bytes.size())) throw PageRefused("truncated PNG file");
         Decoder d;
         d.input.data = bytes.data();
@@ -192,7 +189,7 @@ private:
 
         png_structp png = d.png;
         png_infop info = d.info;
-        CheckHeader(png, info, bytes.size(), maxPixels_);
+        CheckHeader(png, info, bytes.size(), maxPixels);
         if (d.input.transparencyLost[0] != '\0' && (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) == 0)
             throw PageRefused(std::string("broken PNG file: ") + d.input.transparencyLost);
         png_set_expand(png);  // palette to RGB, gray below 8 bits to 8, tRNS to alpha
@@ -202,14 +199,11 @@ private:
         const int readChannels = png_get_channels(png, info);
         const bool alpha = readChannels == 2 || readChannels == 4;
         StartPage(page, png_get_image_width(png, info), png_get_image_height(png, info),
-                  alpha ? readChannels - 1 : readChannels, maxPixels_);
+                  alpha ? readChannels - 1 : readChannels, maxPixels);
         ReadResolution(png, info, page);
         if (passes > 1) ReadInterlaced(d, page, readChannels, passes); else ReadSequential(d, page, readChannels);
         if (!FinishFile(&d)) Refuse(d);
     }
-
-    FileSource source_;
-    std::int64_t maxPixels_;
 };
 
 }  // namespace

@@ -1,7 +1,9 @@
-// The page index check and clean-up of the one-page readers.
+// The page index check and clean-up of the one-page readers, and the bytes
+// of a file taken whole.
 #include "formats/SinglePageReader.h"
 
 #include <string>
+#include <vector>
 
 namespace formats {
 
@@ -13,6 +15,11 @@ void SinglePageReader::Read(int index, PageImage& page) {
         page.samples = {};
         throw;
     }
+}
+
+void WholeFileReader::ReadPage(PageImage& page) {
+    std::vector<std::uint8_t> loaded;
+    DecodeBytes(SourceBytes(source_, loaded), maxPixels_, page);
 }
 
 }  // namespace formats

@@ -1,7 +1,13 @@
 // What the readers of one-page files (JPEG, PNG, BMP) share: the one page,
-// asked for as page 0, and no samples left behind by a page that failed.
+// asked for as page 0, and no samples left behind by a page that failed; and,
+// for JPEG and PNG, the file's bytes taken whole for their decoder.
 #pragma once
 
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "formats/PageDecoding.h"
 #include "formats/PageReader.h"
 
 namespace formats {
@@ -19,6 +25,22 @@ protected:
 
 private:
     const char* format_;
+};
+
+// A one-page reader whose decoder takes the whole file at once: the bytes in
+// memory, or read from the file for each read and released after it.
+class WholeFileReader : public SinglePageReader {
+protected:
+    WholeFileReader(const char* format, FileSource source, std::int64_t maxPixels)
+        : SinglePageReader(format), source_(std::move(source)), maxPixels_(maxPixels) {}
+    // Decodes the page of `bytes`, refusing one of more than maxPixels pixels.
+    virtual void DecodeBytes(const std::vector<std::uint8_t>& bytes, std::int64_t maxPixels, PageImage& page) = 0;
+
+private:
+    void ReadPage(PageImage& page) final;
+
+    FileSource source_;
+    std::int64_t maxPixels_;
 };
 
 }  // namespace formats

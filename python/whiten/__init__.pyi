@@ -6,6 +6,9 @@ import numpy
 import numpy.typing
 from PIL import Image
 
+# Annotated where they are defined.
+from ._pages import FileOutcome as FileOutcome, PageProblem as PageProblem
+
 __version__: Final[str]
 MAX_SIDE: Final[int]
 MAX_PIXELS: Final[int]
@@ -22,26 +25,6 @@ class NotAPageFile(PageRefused): ...
 class PageFailed(OSError):
     filename: str
     outcome: FileOutcome
-
-class PageProblem(NamedTuple):
-    page: int | None
-    refused: bool
-    reason: str
-    line: str
-
-class FileOutcome(NamedTuple):
-    input: str
-    pages: int
-    whitened: int
-    outputs: list[str]
-    problems: list[str]
-    skipped: bool
-    refused: bool
-    failed: bool
-    stop_reason: str | None
-    lines: list[str] = ...
-    page_problems: list[PageProblem] = ...
-    def check(self) -> FileOutcome: ...
 
 class Page(NamedTuple):
     array: numpy.typing.NDArray[numpy.uint8]
