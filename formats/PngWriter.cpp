@@ -1,6 +1,6 @@
 // 8-bit gray PNG pages: the chunks are written here, the page's filtered rows
-// compressed by zlib, a band of rows at a time, into the one zlib stream that
-// the IDAT chunks carry.
+// compressed by ISA-L's igzip (or zlib, for measuring against it), a band of
+// rows at a time, into the one zlib stream that the IDAT chunks carry.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
 #include "formats/PageEncoding.h"
@@ -94,52 +95,116 @@ void FilterRows(const GrayImage& page, PngFilter filter, std::int32_t first, std
 // kIdatBytes, the last one at the end of the stream.
 class IdatStream {
 public:
-    IdatStream(OutputSink& sink, const PngSettings& settings) : sink_(sink), chunk_(kIdatBytes) {
-        const int started = deflateInit2(&zlib_, settings.level, Z_DEFLATED, 15, 9, settings.strategy);
-        if (started == Z_MEM_ERROR) throw std::bad_alloc();
-        if (started != Z_OK) throw std::invalid_argument("a PNG level is 0 .. 9 with one of zlib's strategies");
-        zlib_.next_out = chunk_.data();
-        zlib_.avail_out = static_cast<uInt>(chunk_.size());
-    }
-    ~IdatStream() { deflateEnd(&zlib_); }
+    virtual ~IdatStream() = default;
     IdatStream(const IdatStream&) = delete;
     IdatStream& operator=(const IdatStream&) = delete;
-
     // Compresses `size` bytes; `last`: they end the stream.
-    void Add(std::uint8_t* bytes, std::size_t size, bool last) {
+    virtual void Add(std::uint8_t* bytes, std::size_t size, bool last) = 0;
+
+protected:
+    explicit IdatStream(OutputSink& sink) : sink_(sink), chunk_(kIdatBytes) {}
+    std::uint8_t* Chunk() { return chunk_.data(); }
+    // Writes the chunk's first `held` bytes as an IDAT chunk, the chunk then empty again.
+    void WriteIdat(std::size_t held) {
+        if (held > 0) WriteChunk(sink_, "IDAT", chunk_.data(), held);
+    }
+
+private:
+    OutputSink& sink_;
+    std::vector<std::uint8_t> chunk_;
+};
+
+class ZlibIdat final : public IdatStream {
+public:
+    ZlibIdat(OutputSink& sink, const PngSettings& settings) : IdatStream(sink) {
+        const int started = deflateInit2(&zlib_, settings.level, Z_DEFLATED, 15, 9, settings.strategy);
+        if (started == Z_MEM_ERROR) throw std::bad_alloc();
+        if (started != Z_OK) throw std::invalid_argument("a zlib PNG level is 0 .. 9 with one of zlib's strategies");
+        Empty();
+    }
+    ~ZlibIdat() override { deflateEnd(&zlib_); }
+
+    void Add(std::uint8_t* bytes, std::size_t size, bool last) override {
         zlib_.next_in = bytes;
         zlib_.avail_in = static_cast<uInt>(size);
         for (;;) {
             const int done = deflate(&zlib_, last ? Z_FINISH : Z_NO_FLUSH);
             if (done == Z_STREAM_ERROR) throw std::runtime_error("PNG encoder: zlib's stream is broken");
-            if (zlib_.avail_out == 0 || done == Z_STREAM_END) Flush();
+            if (zlib_.avail_out == 0 || done == Z_STREAM_END) {
+                WriteIdat(kIdatBytes - zlib_.avail_out);
+                Empty();
+            }
             if (done == Z_STREAM_END || (!last && zlib_.avail_in == 0 && zlib_.avail_out > 0)) return;
         }
     }
 
 private:
-    void Flush() {
-        const std::size_t held = chunk_.size() - zlib_.avail_out;
-        if (held > 0) WriteChunk(sink_, "IDAT", chunk_.data(), held);
-        zlib_.next_out = chunk_.data();
-        zlib_.avail_out = static_cast<uInt>(chunk_.size());
+    void Empty() {
+        zlib_.next_out = Chunk();
+        zlib_.avail_out = static_cast<uInt>(kIdatBytes);
     }
 
-    OutputSink& sink_;
-    std::vector<std::uint8_t> chunk_;
     z_stream zlib_{};
 };
+
+class IsalIdat final : public IdatStream {
+public:
+    IsalIdat(OutputSink& sink, const PngSettings& settings)
+        : IdatStream(sink), stream_(std::make_unique<isal_zstream>()) {
+        static constexpr std::uint32_t kLevelBytes[] = {ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT,
+                                                        ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
+        if (settings.level < 0 || settings.level > 3) throw std::invalid_argument("an ISA-L PNG level is 0 .. 3");
+        levelBuffer_.resize(kLevelBytes[settings.level]);
+        isal_deflate_init(stream_.get());
+        stream_->level = static_cast<std::uint32_t>(settings.level);
+        stream_->level_buf = levelBuffer_.data();
+        stream_->level_buf_size = static_cast<std::uint32_t>(levelBuffer_.size());
+        stream_->gzip_flag = IGZIP_ZLIB;
+        Empty();
+    }
+
+    void Add(std::uint8_t* bytes, std::size_t size, bool last) override {
+        isal_zstream& s = *stream_;
+        s.next_in = bytes;
+        s.avail_in = static_cast<std::uint32_t>(size);
+        s.end_of_stream = last ? 1 : 0;
+        s.flush = NO_FLUSH;
+        for (;;) {
+            if (isal_deflate(&s) != COMP_OK) throw std::runtime_error("PNG encoder: ISA-L's stream is broken");
+            const bool ended = s.internal_state.state == ZSTATE_END;
+            if (s.avail_out == 0 || ended) {
+                WriteIdat(kIdatBytes - s.avail_out);
+                Empty();
+            }
+            if (ended || (!last && s.avail_in == 0 && s.avail_out > 0)) return;
+        }
+    }
+
+private:
+    void Empty() {
+        stream_->next_out = Chunk();
+        stream_->avail_out = static_cast<std::uint32_t>(kIdatBytes);
+    }
+
+    std::unique_ptr<isal_zstream> stream_;  // some hundred KiB: not on the stack
+    std::vector<std::uint8_t> levelBuffer_;
+};
+
+std::unique_ptr<IdatStream> OpenIdat(OutputSink& sink, const PngSettings& settings) {
+    if (settings.compressor == PngCompressor::Isal) return std::make_unique<IsalIdat>(sink, settings);
+    return std::make_unique<ZlibIdat>(sink, settings);
+}
 
 // The page's rows, filtered a band at a time: the writer holds a band and a
 // chunk, whatever the page's size.
 void WriteRows(const GrayImage& page, const PngSettings& settings, OutputSink& sink) {
-    IdatStream stream(sink, settings);
+    const std::unique_ptr<IdatStream> stream = OpenIdat(sink, settings);
     const std::size_t rowBytes = static_cast<std::size_t>(page.width) + 1;
     std::vector<std::uint8_t> band(rowBytes * static_cast<std::size_t>(std::min(kBandRows, page.height)));
     for (std::int32_t first = 0; first < page.height; first += kBandRows) {
         const std::int32_t count = std::min(kBandRows, page.height - first);
         FilterRows(page, settings.filter, first, count, band.data());
-        stream.Add(band.data(), rowBytes * static_cast<std::size_t>(count), first + count == page.height);
+        stream->Add(band.data(), rowBytes * static_cast<std::size_t>(count), first + count == page.height);
     }
 }
 
@@ -173,17 +238,18 @@ private:
 }  // namespace
 
 // Measured on whitened pages, the compression alone (best of 5, one core) and the file: the A4
-// benchmark scan (2480 x 3508) | a page of bench/pages_bench.sh's book (turned, noisy) | the demo page:
-//   zlib Huffman codes only, Up: 0.059 s, 3.79 MB | 0.064 s, 5.48 MB | 0.009 s, 0.85 MB
-//   zlib Z_RLE, Up:              0.074 s, 3.81 MB | 0.070 s, 5.48 MB | 0.010 s, 0.85 MB
-//   zlib level 1, Up:            0.098 s, 4.54 MB | 0.132 s, 6.07 MB
-//   libdeflate 1.14 level 1, Sub: 0.044 s, 4.20 MB | 0.082 s, 5.71 MB | 0.011 s, 0.89 MB (levels 2, 3: 0.08 .. 0.11 s)
-// The paper's noise defeats string matching: Huffman codes alone give the smallest files on
-// every page and the least time on noisy ones; libdeflate, which needs the whole page's
-// filtered rows at once, wins only on the clean scan. On the book of bench/pages_bench.sh,
-// whiten-pages JPEG -> PNG took 0.94 of the wall time it took with libdeflate. Sub and Up
-// are equally small; Up costs less to filter.
-PngSettings ChosenPngSettings() { return {1, Z_HUFFMAN_ONLY, PngFilter::Up}; }
+// benchmark scan (2480 x 3508) | a page of bench/pages_bench.sh's book (turned, noisy):
+//   ISA-L igzip level 1, Up:      0.021 .. 0.027 s, 4.39 MB | 0.021 s, 5.64 MB (levels 0, 2, 3: no better)
+//   zlib Huffman codes only, Up:  0.059 .. 0.071 s, 3.79 MB | 0.064 .. 0.072 s, 5.48 MB
+//   zlib Z_RLE, Up:               0.074 s, 3.81 MB | 0.070 s, 5.48 MB
+//   zlib level 1, Up:             0.098 s, 4.54 MB | 0.132 s, 6.07 MB
+//   libdeflate 1.14 level 1, Sub: 0.044 s, 4.20 MB | 0.082 s, 5.71 MB (levels 2, 3: 0.08 .. 0.11 s)
+// igzip costs a third of the best of the others; its files are 3 % larger than zlib's Huffman
+// codes alone on the noisy pages of a book, 16 % on the clean scan. On the book of
+// bench/pages_bench.sh, whiten-pages JPEG -> PNG took 0.75 (0.72 .. 0.82) of the wall time it
+// took with zlib's Huffman codes (9 alternating rounds). Sub and Up are equally small; Up costs
+// less to filter.
+PngSettings ChosenPngSettings() { return {PngCompressor::Isal, 1, 0, PngFilter::Up}; }
 
 std::unique_ptr<PageWriter> CreatePngWriter(const std::string& path, const PngSettings& settings) {
     return std::make_unique<PngWriter>(path, settings);

@@ -123,6 +123,7 @@ TEST(PageWriters, APngDecodesWithLibpngToThePageItself) {
     const Picture demo = Gray(DemoCrop());
     const Picture flat{300, 200, 1, std::vector<std::uint8_t>(300 * 200, 255)};
     using formats::PngFilter;
+    using enum formats::PngCompressor;
     struct Case {
         const char* name;
         Picture page;
@@ -135,12 +136,15 @@ TEST(PageWriters, APngDecodesWithLibpngToThePageItself) {
         {"padded rows", demo, 5, formats::ChosenPngSettings()},
         {"flat", flat, 0, formats::ChosenPngSettings()},
         {"noise, several IDAT chunks", noise, 1, formats::ChosenPngSettings()},
-        {"filter None", demo, 1, {1, Z_HUFFMAN_ONLY, PngFilter::None}},
-        {"filter Sub", demo, 1, {1, Z_HUFFMAN_ONLY, PngFilter::Sub}},
-        {"filter Average", demo, 1, {1, Z_HUFFMAN_ONLY, PngFilter::Average}},
-        {"filter Paeth", demo, 1, {1, Z_RLE, PngFilter::Paeth}},
-        {"level 0, stored", demo, 0, {0, Z_DEFAULT_STRATEGY, PngFilter::Up}},
-        {"level 9, string matches", demo, 0, {9, Z_DEFAULT_STRATEGY, PngFilter::Paeth}},
+        {"filter None", demo, 1, {Isal, 1, 0, PngFilter::None}},
+        {"filter Sub", demo, 1, {Isal, 1, 0, PngFilter::Sub}},
+        {"filter Average", demo, 1, {Isal, 1, 0, PngFilter::Average}},
+        {"filter Paeth", demo, 1, {Isal, 1, 0, PngFilter::Paeth}},
+        {"ISA-L level 0, noise", noise, 0, {Isal, 0, 0, PngFilter::Up}},
+        {"ISA-L level 3", demo, 0, {Isal, 3, 0, PngFilter::Sub}},
+        {"zlib Huffman codes only, noise", noise, 1, {Zlib, 1, Z_HUFFMAN_ONLY, PngFilter::Up}},
+        {"zlib level 0, stored", demo, 0, {Zlib, 0, Z_DEFAULT_STRATEGY, PngFilter::Up}},
+        {"zlib level 9, string matches", demo, 0, {Zlib, 9, Z_DEFAULT_STRATEGY, PngFilter::Paeth}},
     };
     for (const Case& c : table) {
         SCOPED_TRACE(c.name);
