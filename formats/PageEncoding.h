@@ -60,16 +60,11 @@ bool StatesResolution(const GrayImage& page);
 // holds, then rounded: an out-of-range resolution is never wrapped.
 long RoundedWithin(double value, long lowest, long highest);
 
-// The compressor of a PNG file, its level (ISA-L 0 .. 3, zlib 0 .. 9) and, for
-// zlib, its strategy (Z_DEFAULT_STRATEGY, Z_HUFFMAN_ONLY, Z_RLE ...), and the
-// row filter (the same for every row): the writer's choice, and others for
-// measuring against it.
+// ISA-L's level (0 .. 3) and the row filter (the same for every row) for a
+// PNG file: the writer's choice, and others for measuring against it.
 enum class PngFilter : std::uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4 };
-enum class PngCompressor : std::uint8_t { Isal, Zlib };
 struct PngSettings {
-    PngCompressor compressor;
     int level;
-    int strategy;
     PngFilter filter;
 };
 PngSettings ChosenPngSettings();

@@ -1,6 +1,6 @@
-// 8-bit gray PNG pages: the chunks are written here, the page's filtered rows
-// compressed by ISA-L's igzip (or zlib, for measuring against it), a band of
-// rows at a time, into the one zlib stream that the IDAT chunks carry.
+// 8-bit gray PNG pages: the chunks are written here (zlib gives their CRCs),
+// the page's filtered rows compressed by ISA-L's igzip, a band of rows at a
+// time, into the one zlib stream that the IDAT chunks carry.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +20,7 @@ constexpr std::uint8_t kSignature[8] = {137, 'P', 'N', 'G', '\r', '\n', 26, '\n'
 // The zlib stream is cut into IDAT chunks of this size, so that a reader never
 // needs more than this for one chunk.
 constexpr std::size_t kIdatBytes = std::size_t{1} << 20;
-// Rows filtered and handed to zlib at a time.
+// Rows filtered and handed to the compressor at a time.
 constexpr std::int32_t kBandRows = 64;
 // PNG's four-byte numbers hold at most 2^31 - 1; a pixel a metre is the least resolution.
 constexpr long kLargestNumber = 0x7FFFFFFF;
@@ -91,79 +91,26 @@ void FilterRows(const GrayImage& page, PngFilter filter, std::int32_t first, std
     throw std::invalid_argument("unknown PNG filter");
 }
 
-// The zlib stream of the IDAT chunks: each chunk is written once it holds
-// kIdatBytes, the last one at the end of the stream.
+// The zlib stream of the IDAT chunks, made by ISA-L: each chunk is written
+// once it holds kIdatBytes, the last one at the end of the stream.
 class IdatStream {
 public:
-    virtual ~IdatStream() = default;
-    IdatStream(const IdatStream&) = delete;
-    IdatStream& operator=(const IdatStream&) = delete;
-    // Compresses `size` bytes; `last`: they end the stream.
-    virtual void Add(std::uint8_t* bytes, std::size_t size, bool last) = 0;
-
-protected:
-    explicit IdatStream(OutputSink& sink) : sink_(sink), chunk_(kIdatBytes) {}
-    std::uint8_t* Chunk() { return chunk_.data(); }
-    // Writes the chunk's first `held` bytes as an IDAT chunk, the chunk then empty again.
-    void WriteIdat(std::size_t held) {
-        if (held > 0) WriteChunk(sink_, "IDAT", chunk_.data(), held);
-    }
-
-private:
-    OutputSink& sink_;
-    std::vector<std::uint8_t> chunk_;
-};
-
-class ZlibIdat final : public IdatStream {
-public:
-    ZlibIdat(OutputSink& sink, const PngSettings& settings) : IdatStream(sink) {
-        const int started = deflateInit2(&zlib_, settings.level, Z_DEFLATED, 15, 9, settings.strategy);
-        if (started == Z_MEM_ERROR) throw std::bad_alloc();
-        if (started != Z_OK) throw std::invalid_argument("a zlib PNG level is 0 .. 9 with one of zlib's strategies");
-        Empty();
-    }
-    ~ZlibIdat() override { deflateEnd(&zlib_); }
-
-    void Add(std::uint8_t* bytes, std::size_t size, bool last) override {
-        zlib_.next_in = bytes;
-        zlib_.avail_in = static_cast<uInt>(size);
-        for (;;) {
-            const int done = deflate(&zlib_, last ? Z_FINISH : Z_NO_FLUSH);
-            if (done == Z_STREAM_ERROR) throw std::runtime_error("PNG encoder: zlib's stream is broken");
-            if (zlib_.avail_out == 0 || done == Z_STREAM_END) {
-                WriteIdat(kIdatBytes - zlib_.avail_out);
-                Empty();
-            }
-            if (done == Z_STREAM_END || (!last && zlib_.avail_in == 0 && zlib_.avail_out > 0)) return;
-        }
-    }
-
-private:
-    void Empty() {
-        zlib_.next_out = Chunk();
-        zlib_.avail_out = static_cast<uInt>(kIdatBytes);
-    }
-
-    z_stream zlib_{};
-};
-
-class IsalIdat final : public IdatStream {
-public:
-    IsalIdat(OutputSink& sink, const PngSettings& settings)
-        : IdatStream(sink), stream_(std::make_unique<isal_zstream>()) {
+    IdatStream(OutputSink& sink, int level)
+        : sink_(sink), chunk_(kIdatBytes), stream_(std::make_unique<isal_zstream>()) {
         static constexpr std::uint32_t kLevelBytes[] = {ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT,
                                                         ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
-        if (settings.level < 0 || settings.level > 3) throw std::invalid_argument("an ISA-L PNG level is 0 .. 3");
-        levelBuffer_.resize(kLevelBytes[settings.level]);
+        if (level < 0 || level > 3) throw std::invalid_argument("a PNG level is 0 .. 3");
+        levelBuffer_.resize(kLevelBytes[level]);
         isal_deflate_init(stream_.get());
-        stream_->level = static_cast<std::uint32_t>(settings.level);
+        stream_->level = static_cast<std::uint32_t>(level);
         stream_->level_buf = levelBuffer_.data();
         stream_->level_buf_size = static_cast<std::uint32_t>(levelBuffer_.size());
         stream_->gzip_flag = IGZIP_ZLIB;
-        Empty();
+        EmptyChunk();
     }
 
-    void Add(std::uint8_t* bytes, std::size_t size, bool last) override {
+    // Compresses `size` bytes; `last`: they end the stream.
+    void Add(std::uint8_t* bytes, std::size_t size, bool last) {
         isal_zstream& s = *stream_;
         s.next_in = bytes;
         s.avail_in = static_cast<std::uint32_t>(size);
@@ -173,38 +120,36 @@ public:
             if (isal_deflate(&s) != COMP_OK) throw std::runtime_error("PNG encoder: ISA-L's stream is broken");
             const bool ended = s.internal_state.state == ZSTATE_END;
             if (s.avail_out == 0 || ended) {
-                WriteIdat(kIdatBytes - s.avail_out);
-                Empty();
+                const std::size_t held = chunk_.size() - s.avail_out;
+                if (held > 0) WriteChunk(sink_, "IDAT", chunk_.data(), held);
+                EmptyChunk();
             }
             if (ended || (!last && s.avail_in == 0 && s.avail_out > 0)) return;
         }
     }
 
 private:
-    void Empty() {
-        stream_->next_out = Chunk();
-        stream_->avail_out = static_cast<std::uint32_t>(kIdatBytes);
+    void EmptyChunk() {
+        stream_->next_out = chunk_.data();
+        stream_->avail_out = static_cast<std::uint32_t>(chunk_.size());
     }
 
+    OutputSink& sink_;
+    std::vector<std::uint8_t> chunk_;
     std::unique_ptr<isal_zstream> stream_;  // some hundred KiB: not on the stack
     std::vector<std::uint8_t> levelBuffer_;
 };
 
-std::unique_ptr<IdatStream> OpenIdat(OutputSink& sink, const PngSettings& settings) {
-    if (settings.compressor == PngCompressor::Isal) return std::make_unique<IsalIdat>(sink, settings);
-    return std::make_unique<ZlibIdat>(sink, settings);
-}
-
 // The page's rows, filtered a band at a time: the writer holds a band and a
 // chunk, whatever the page's size.
 void WriteRows(const GrayImage& page, const PngSettings& settings, OutputSink& sink) {
-    const std::unique_ptr<IdatStream> stream = OpenIdat(sink, settings);
+    IdatStream stream(sink, settings.level);
     const std::size_t rowBytes = static_cast<std::size_t>(page.width) + 1;
     std::vector<std::uint8_t> band(rowBytes * static_cast<std::size_t>(std::min(kBandRows, page.height)));
     for (std::int32_t first = 0; first < page.height; first += kBandRows) {
         const std::int32_t count = std::min(kBandRows, page.height - first);
         FilterRows(page, settings.filter, first, count, band.data());
-        stream->Add(band.data(), rowBytes * static_cast<std::size_t>(count), first + count == page.height);
+        stream.Add(band.data(), rowBytes * static_cast<std::size_t>(count), first + count == page.height);
     }
 }
 
@@ -248,8 +193,8 @@ private:
 // codes alone on the noisy pages of a book, 16 % on the clean scan. On the book of
 // bench/pages_bench.sh, whiten-pages JPEG -> PNG took 0.75 (0.72 .. 0.82) of the wall time it
 // took with zlib's Huffman codes (9 alternating rounds). Sub and Up are equally small; Up costs
-// less to filter.
-PngSettings ChosenPngSettings() { return {PngCompressor::Isal, 1, 0, PngFilter::Up}; }
+// less to filter. (The zlib and libdeflate writers measured are in the history of this file.)
+PngSettings ChosenPngSettings() { return {1, PngFilter::Up}; }
 
 std::unique_ptr<PageWriter> CreatePngWriter(const std::string& path, const PngSettings& settings) {
     return std::make_unique<PngWriter>(path, settings);

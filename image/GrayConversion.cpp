@@ -10,17 +10,16 @@
 
 namespace {
 
-// The low byte of the value truncated toward zero to a signed 32-bit integer.
-// NaN, and values whose truncation lies outside the 32-bit range, stand for
-// -2^31, whose low byte is 0. The range is tested first, in double, so no
-// conversion is ever undefined.
 constexpr std::int32_t kBlock = 64;  // pixels whose gray levels are formed at a time
 
+// The levels of kBlock pixels of Step bytes, in vector lanes.
 template <int Step>
 WHITEN_VECTOR_CLONES void BlockLevels(const std::uint8_t* __restrict pixels, std::uint8_t* __restrict levels) {
     for (std::int32_t k = 0; k < kBlock; ++k) levels[k] = GrayLevel(pixels + Step * k);
 }
 
+// A row's levels a block at a time (through a copy, so that `levels` may be
+// `pixels`), the rest pixel by pixel.
 template <int Step>
 void RowLevels(const std::uint8_t* pixels, std::int32_t count, std::uint8_t* levels) {
     std::int32_t first = 0;
@@ -32,6 +31,10 @@ void RowLevels(const std::uint8_t* pixels, std::int32_t count, std::uint8_t* lev
     for (; first < count; ++first) levels[first] = GrayLevel(pixels + Step * static_cast<std::size_t>(first));
 }
 
+// The low byte of the value truncated toward zero to a signed 32-bit integer.
+// NaN, and values whose truncation lies outside the 32-bit range, stand for
+// -2^31, whose low byte is 0. The range is tested first, in double, so no
+// conversion is ever undefined.
 inline std::uint8_t GrayByte(float value) {
     const double v = static_cast<double>(value);
     if (!(v > -2147483649.0 && v < 2147483648.0)) return 0;  // also false for NaN
